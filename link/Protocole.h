@@ -1,0 +1,124 @@
+#ifndef PROTOCOLE_H
+#define PROTOCOLE_H
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+#include <QWaitCondition>
+#include <atomic>
+
+#include "link/rxframeparser.h"
+
+class QSerialPort;
+
+// Link engine: a thread that owns the serial port, sends one queued command
+// at a time, collects its answer or times it out, and polls the reader for
+// badge events while asked to. Everything reaches the window as signals.
+class QProtocole : public QThread
+{
+    Q_OBJECT
+public:
+    static constexpr std::size_t PayloadMax = 999;
+
+    enum : quint8 { COM_NONE = 0, COM_OPEN = 1, COM_CLOSE = 2 };
+    enum : quint8 { LOW_IDLE = 0, LOW_SEND = 1, LOW_RECEIVE = 2 };
+    // CmdRequest results.
+    enum : quint8 { REQ_QUEUED = 0, REQ_BUSY = 1, REQ_TOO_LONG = 2 };
+
+    explicit QProtocole(QObject *parent = nullptr);
+    ~QProtocole() override;
+
+    // Window side of the port hand-over: the name first, then the request,
+    // which also wakes the engine when it sleeps with the port closed.
+    void SetPortName(const QString &name);
+    QString GetPortName() const;
+    void PostComRequest(quint8 request);
+
+    // Takes the command slot if it is free (one atomic step). A claim that
+    // loses the race sends nothing, changes nothing and returns REQ_BUSY.
+    quint8 CmdRequest(char c1, char c2, const QString &payload,
+                      unsigned int arg, unsigned int timeoutMs);
+    quint8 PutValueRequest(const QString &id, const QString &value, unsigned int arg);
+    // 0 while the request is outstanding; else 1 with the results, slot freed.
+    quint8 CmdAnswer(bool &ok, char &status, QString *text = nullptr);
+    quint8 CmdAnswer(bool &ok, char &status, QString &text) { return CmdAnswer(ok, status, &text); }
+
+    // Stops the loop cooperatively and waits for the thread to end.
+    void Stop();
+
+    std::atomic<quint8> ComRequest{COM_NONE};
+    std::atomic<bool> ComIsOpen{false};
+    std::atomic<bool> Polling{false};
+
+    struct CmdSlot {
+        std::atomic<bool> IsFree{true};
+        std::atomic<bool> IsWaiting{false};
+        std::atomic<bool> IsOk{false};
+        QElapsedTimer CmdTimer;
+        quint32 TimeOutMs = 0;
+        char Status = 0;
+        quint32 Arg = 0;
+        QString Answer;
+    } Cmd;
+
+signals:
+    void SIG_Debug(QString text);
+    void SIG_ComStatus(QString text);
+    void SIG_Data(unsigned int kind, unsigned int code, QString text);
+
+public slots:
+    void On_ReadyRead();
+
+protected:
+    void run() override;
+
+private:
+    struct TxFrameData {
+        char Header1 = 0;
+        char Header2 = 0;
+        char Payload[PayloadMax + 1] = {};
+        std::atomic<bool> TxPending{false};
+    };
+
+    bool StopRequested() const { return StopFlag.load(std::memory_order_acquire); }
+    void WaitWhileClosed();
+    void HandleComRequest();
+    void OpenPort();
+    void ClosePort();
+    void ControlLow();
+    void LowIdle();
+    void LowSend();
+    void LowReceive();
+    void PutByte(char byte, const char *writeErrorLog);
+    void WaitWritten(int ms);
+    void AnswerCompletion();
+    void ControlHigh();
+    void PollAnswer(const QString &answer);
+    void ClearPortError();
+    void DropLostDevice();
+    void EndOutstandingRequest();
+
+    QSerialPort *Port = nullptr;   // created and used by the engine thread only
+    mutable QMutex Mutex;
+    QWaitCondition Wake;
+    std::atomic<bool> StopFlag{false};
+    QString PortName;              // under Mutex
+
+    quint8 LowState = LOW_IDLE;
+    QElapsedTimer RxTimer;
+    RxFrameParser RxFrame;
+    TxFrameData TxFrame;
+    quint8 Step = 0;
+    QElapsedTimer PollTimer;
+
+    // Unplug detection: a vanished device floods errors on every wait.
+    int ReadErrorPasses = 0;
+    bool ByteSeenThisPass = false;
+    bool DeviceLost = false;
+};
+
+// Process-wide counter that turns the polling text a quarter per poll.
+extern quint8 PollSpinner;
+
+#endif

@@ -1,0 +1,28 @@
+# Shared by run.sh and test.sh: install what is missing, then build.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${KOVRIM_BUILD_DIR:-$ROOT/build}"
+BUILD_PACKAGES="cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev fonts-dejavu-core"
+
+missing_packages() {
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || echo "$pkg"
+    done
+}
+
+install_missing() {
+    local missing
+    missing=$(missing_packages "$@")
+    [ -z "$missing" ] && return 0
+    echo "Installation des paquets manquants : $missing"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+}
+
+build_project() {
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$BUILD_DIR" -j2
+}

@@ -1,0 +1,137 @@
+#ifndef READERSIM_H
+#define READERSIM_H
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QSocketNotifier;
+
+// Cuts the byte stream coming from the application into request frames:
+// STX, two letters, payload, ETX, three closing bytes. An STX always starts
+// a new frame, so noise and cut-short frames are dropped. The payload is
+// bounded; a longer one is flagged, never stored beyond the bound.
+class RequestFrameParser
+{
+public:
+    static constexpr int MaxPayload = 999;
+
+    struct Frame {
+        char c1 = 0;
+        char c2 = 0;
+        QByteArray payload;
+        bool tooLong = false;
+    };
+
+    // Feeds one byte; returns true when it completed a frame (see frame()).
+    bool feed(char byte);
+    const Frame &frame() const { return m_frame; }
+
+private:
+    enum class State { WaitStx, Letter1, Letter2, Payload, Closing };
+    State m_state = State::WaitStx;
+    int m_closingCount = 0;
+    Frame m_frame;
+};
+
+// One badge known to the simulator, with its state as the reader sees it.
+struct SimBadge {
+    QString name;
+    QString description;
+    QString uid;
+    int pollStatus = 0;        // 0: valid badge, else the support status code
+    QString detail = "000";    // three characters shown with status 6
+    bool readable = true;      // holds a record the reader can send
+    bool creatable = true;     // the reader accepts to personalise it
+    QVector<QPair<QString, QString>> record;  // without the UID
+};
+
+// Plays the badge reader on the master side of a pseudo-terminal; the
+// application opens the slave side as its serial port.
+class ReaderSim : public QObject
+{
+    Q_OBJECT
+public:
+    // Status characters of the answers.
+    static constexpr char StatusOk = '0';
+    static constexpr char StatusNoBadge = '1';      // also: refused, unknown command
+    static constexpr char StatusUnreadable = '2';   // blank, damaged or unreadable
+    static constexpr char StatusNoCredit = '3';
+    static constexpr char StatusMalformed = '4';
+    static constexpr char StatusUnknownCounter = '5';
+    static constexpr char StatusOverflow = '6';
+
+    static constexpr int MaxBody = 1001;
+    static constexpr int MaxPendingOutput = 64 * 1024;
+
+    explicit ReaderSim(QObject *parent = nullptr);
+    ~ReaderSim() override;
+
+    bool start(QString *error = nullptr);
+    QString slavePath() const { return m_slavePath; }
+    bool createLink(const QString &linkPath, QString *error = nullptr);
+    QString linkPath() const { return m_linkPath; }
+
+    void sendDebug(const QString &text);
+    bool present(const QString &badgeName);
+    void remove();
+    QString presentBadge() const;  // empty when none
+
+    QStringList badgeNames() const;
+    QString describe(const QString &name) const;
+    QString badgeRecord(const QString &name) const;
+
+    void setSilent(bool silent) { m_silent = silent; }
+    bool isSilent() const { return m_silent; }
+    void closeMaster();
+
+    QString handleControlLine(const QString &line);
+    static QString controlHelp();
+
+    int requestCount(char c1, char c2) const;
+
+signals:
+    void requestReceived(char c1, char c2, QByteArray payload);
+    void quitRequested();  // the "quit" control line
+
+private:
+    void onMasterReadable();
+    void onMasterWritable();
+    void handleFrame(const RequestFrameParser::Frame &frame);
+    void sendAnswer(char type, char status, const QString &body);
+    void queueOutput(const QByteArray &bytes);
+    void flushOutput();
+
+    QString answerPoll();
+    QPair<char, QString> answerRead() const;
+    char answerCreate(const QString &payload);
+    char answerTransaction(const QString &payload);
+
+    SimBadge *currentBadge();
+    const SimBadge *findBadge(const QString &name) const;
+    QString recordText(const SimBadge &badge) const;
+    void removeOwnLink();
+
+    QVector<SimBadge> m_badges;
+    int m_present = -1;            // index into m_badges, -1: nothing on the reader
+    quint64 m_generation = 0;      // bumped by every arrival and removal
+    quint64 m_reportedGeneration = 0;
+    bool m_reportedPresent = false;
+
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+    QString m_linkPath;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    QByteArray m_output;
+    RequestFrameParser m_parser;
+    bool m_silent = false;
+    QHash<quint16, int> m_requestCounts;
+};
+
+#endif // READERSIM_H

@@ -1,0 +1,140 @@
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app/portlist.h"
+#include "tests/support/windowfixture.h"
+
+namespace {
+const char *const ReaderButtons[] = {
+    "BTN_BlackListReadFromSupport", "BTN_BlackListReadFromReader", "BTN_BlackListWriteToReader",
+    "BTN_BlackListWriteToSupport",  "BTN_ReaderConfigLoad",        "BTN_ReaderConfigSave",
+};
+}
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    static QColor statusColour(const WindowWithReader &w)
+    {
+        return w.field("LINEEDIT_Com")->palette().color(QPalette::Active, QPalette::Text);
+    }
+
+    static int enabledReaderButtons(const WindowWithReader &w)
+    {
+        int enabled = 0;
+        for (const char *name : ReaderButtons)
+            if (auto *b = w.field<QPushButton>(name); b && b->isEnabled())
+                ++enabled;
+        return enabled;
+    }
+
+    static QPushButton *serialButton(const WindowWithReader &w)
+    {
+        return w.field<QPushButton>("BTN_Serial");
+    }
+
+private slots:
+    void portListPutsPreferredFirst_data()
+    {
+        QTest::addColumn<QString>("preferred");
+        QTest::addColumn<QStringList>("enumerated");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("none") << QString() << QStringList{"ttyS0", "ttyUSB0"}
+                              << QStringList{"ttyS0", "ttyUSB0"};
+        QTest::newRow("unlisted path") << "/tmp/r" << QStringList{"ttyS0"}
+                                       << QStringList{"/tmp/r", "ttyS0"};
+        QTest::newRow("listed once") << "ttyUSB0" << QStringList{"ttyS0", "ttyUSB0"}
+                                     << QStringList{"ttyUSB0", "ttyS0"};
+        QTest::newRow("no port at all") << QString() << QStringList() << QStringList();
+    }
+    void portListPutsPreferredFirst()
+    {
+        QFETCH(QString, preferred);
+        QFETCH(QStringList, enumerated);
+        QFETCH(QStringList, expected);
+        QCOMPARE(PortListMerge(preferred, enumerated), expected);
+    }
+
+    void startOpensGivenPortAndConnectTogglesIt()
+    {
+        WindowWithReader w;
+        QVERIFY(w.start());
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("LINEEDIT_Com"), QString("Ouvert"), 5000);
+        QCOMPARE(serialButton(w)->text(), QString("Deconnecter"));
+        QCOMPARE(statusColour(w), QColor(0x00, 0xFF, 0x00));
+        QTRY_COMPARE(enabledReaderButtons(w), 6);
+        QCOMPARE(w.window->findChild<QComboBox *>("COMB_Serial")->currentText(), w.sim.slavePath());
+
+        serialButton(w)->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("LINEEDIT_Com"), QString("Fermé"), 5000);
+        QCOMPARE(serialButton(w)->text(), QString("Connecter"));
+        QCOMPARE(statusColour(w), QColor(0xFF, 0x00, 0x00));
+        QTRY_COMPARE(enabledReaderButtons(w), 0);
+
+        serialButton(w)->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("LINEEDIT_Com"), QString("Ouvert"), 5000);
+        QTRY_COMPARE(enabledReaderButtons(w), 6);
+    }
+
+    void refreshKeepsThePortOpen()
+    {
+        WindowWithReader w;
+        QVERIFY(w.start());
+        QTRY_VERIFY_WITH_TIMEOUT(w.window->Protocole.ComIsOpen.load(), 5000);
+        w.field<QPushButton>("BTN_ComReaderFind")->click();
+        auto *ports = w.window->findChild<QComboBox *>("COMB_Serial");
+        QCOMPARE(ports->itemText(0), w.sim.slavePath());
+        QTest::qWait(200);  // give a wrongly posted close the time to act
+        QVERIFY(w.window->Protocole.ComIsOpen.load());
+        QCOMPARE(w.text("LINEEDIT_Com"), QString("Ouvert"));
+        serialButton(w)->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("LINEEDIT_Com"), QString("Fermé"), 5000);
+    }
+
+    void failedOpenIsShownInRed()
+    {
+        const QString missing = "/nonexistent/kovrim-tty";
+        MainWindow window(missing);
+        auto *status = window.findChild<QLineEdit *>("LINEEDIT_Com");
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Can't open " + missing + ", error code "),
+                                 5000);
+        QCOMPARE(status->palette().color(QPalette::Active, QPalette::Text), QColor(0xFF, 0, 0));
+        QCOMPARE(window.findChild<QPushButton *>("BTN_Serial")->text(), QString("Connecter"));
+        QTRY_VERIFY(!window.findChild<QPushButton *>("BTN_ReaderConfigLoad")->isEnabled());
+    }
+
+    void readerDebugTextsReachTheDebugPane()
+    {
+        WindowWithReader w;
+        QVERIFY(w.start());
+        QTRY_VERIFY_WITH_TIMEOUT(w.window->Protocole.ComIsOpen.load(), 5000);
+        auto *pane = w.window->findChild<QPlainTextEdit *>("TXTEDIT_Debug");
+        w.sim.sendDebug("Bonjour");
+        QTRY_VERIFY_WITH_TIMEOUT(pane->toPlainText().contains("Bonjour"), 5000);
+
+        w.field<QPushButton>("pushButton_3")->click();
+        QCOMPARE(pane->toPlainText(), QString());
+        w.sim.sendDebug("Encore là");
+        QTRY_COMPARE_WITH_TIMEOUT(pane->toPlainText(), QString("Encore là"), 5000);
+        QVERIFY(w.window->Protocole.ComIsOpen.load());
+    }
+
+    void unpluggedReaderClosesTheLink()
+    {
+        WindowWithReader w;
+        QVERIFY(w.start());
+        QTRY_VERIFY_WITH_TIMEOUT(w.window->Protocole.ComIsOpen.load(), 5000);
+        w.sim.closeMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.window->Protocole.ComIsOpen.load(), 10000);
+        QTRY_VERIFY(w.text("LINEEDIT_Com").contains("débranché"));
+        QCOMPARE(statusColour(w), QColor(0xFF, 0x00, 0x00));
+        QCOMPARE(serialButton(w)->text(), QString("Connecter"));
+        QTRY_COMPARE(enabledReaderButtons(w), 0);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
