@@ -57,6 +57,7 @@ MainWindow::MainWindow(const QString &preferredPort, QWidget *parent)
     ui->ONG_Main->setTabEnabled(TabTest, false);
     ui->ONG_Main->setTabEnabled(TabExpert, false);
     ui->LAB_Version->setText("Version:1.12");
+    ui->LAB_Version->adjustSize();  // the form's width clips the text
 }
 
 MainWindow::~MainWindow()
