@@ -38,7 +38,13 @@ void MainWindow::BadgeTypesPrepare()
 
 void MainWindow::BadgeFormValidatorsPrepare()
 {
+    // The validity starts blank, like every other field of the empty form.
+    // Its blank is the day before the record's first writable date, so every
+    // date the operator can pick is one the record can hold.
+    ui->SAI_ValiditeDate->setDateRange(QDate(1999, 12, 31), QDate(2099, 12, 31));
     ui->SAI_ValiditeDate->setSpecialValueText(QStringLiteral(" "));
+    ui->SAI_ValiditeDate->setDisplayFormat(FormDateFormat);
+    ui->SAI_ValiditeDate->setDate(ui->SAI_ValiditeDate->minimumDate());
     // ';' and '=' separate the record's pairs: a typed value may hold neither.
     const QRegularExpression plainText(QStringLiteral("[^;=]*"));
     for (QLineEdit *field : {ui->SAI_Level, ui->SAI_Domaine, ui->SAI_LastName, ui->SAI_FirstName,

@@ -1,9 +1,13 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QtTest>
 
 #include "app/portlist.h"
+#include "link/commands.h"
 #include "tests/support/windowfixture.h"
 
 namespace {
@@ -133,6 +137,46 @@ private slots:
         QCOMPARE(statusColour(w), QColor(0xFF, 0x00, 0x00));
         QCOMPARE(serialButton(w)->text(), QString("Connecter"));
         QTRY_COMPARE(enabledReaderButtons(w), 0);
+    }
+
+    // Widgets that no operation reads: using them sends nothing and changes
+    // nothing the operator can see.
+    void widgetsWithoutOperationDoNothing()
+    {
+        WindowWithReader w;
+        QVERIFY(w.start());
+        QTRY_COMPARE_WITH_TIMEOUT(enabledReaderButtons(w), 6, 5000);
+        auto *tabs = w.window->findChild<QTabWidget *>("ONG_Main");
+        tabs->setTabEnabled(6, true);   // reachable only here, to prove no slot is bound
+        auto snapshot = [&w] {
+            QStringList texts;
+            for (QLineEdit *edit : w.window->findChildren<QLineEdit *>())
+                texts << edit->objectName() + "=" + edit->text();
+            texts << QString::number(w.window->findChild<QTableWidget *>("TABLE_BlackList")->rowCount());
+            return texts;
+        };
+        const QStringList before = snapshot();
+        QList<QByteArray> requests;
+        connect(&w.sim, &ReaderSim::requestReceived, this,
+                [&requests](char c1, char c2, const QByteArray &payload) {
+                    requests << QByteArray() + c1 + c2 + payload;
+                });
+
+        for (const char *name : {"BTN_BlackListReadFromReader", "BTN_BlackListWriteToReader",
+                                 "BTN_BlackListReadFromSupport", "BTN_FirmwareProgram", "BTN_TestC3",
+                                 "BTN_TestC4", "BTN_TestC5", "BTN_TestC6", "BTN_TestC7", "BTN_TestC8",
+                                 "CKB_AutoId"}) {
+            auto *button = w.field<QAbstractButton>(name);
+            QVERIFY2(button && button->isEnabled(), name);
+            button->click();
+        }
+        // A command of our own after the clicks: the reader has seen all that
+        // the clicks sent once this one arrives.
+        w.window->Protocole.CmdRequest('V', 'G', "9.9", ARG_NONE, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(requests.contains("VG9.9"), 5000);
+        requests.removeAll("BS");
+        QCOMPARE(requests, QList<QByteArray>{"VG9.9"});
+        QCOMPARE(snapshot(), before);
     }
 };
 

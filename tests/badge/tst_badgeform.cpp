@@ -94,6 +94,35 @@ private slots:
         QCOMPARE(validity()->text(), QString("06/09/20"));
     }
 
+    void validityStartsBlankAndStaysWritable_data()
+    {
+        QTest::addColumn<QString>("record");   // read into the fresh form first
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("fresh form") << QString() << QString() << false;
+        QTest::newRow("first writable date") << "Vda=000101" << "01/01/00" << true;
+        QTest::newRow("last writable date") << "Vda=991231" << "31/12/99" << true;
+    }
+
+    // A blank validity writes no date; any date the editor shows is written.
+    void validityStartsBlankAndStaysWritable()
+    {
+        QFETCH(QString, record);
+        QFETCH(QString, shown);
+        QFETCH(bool, written);
+        if (!record.isEmpty())
+            window->BadgeRecordToForm(record);
+        QCOMPARE(validity()->text().trimmed(), shown);
+        QString built;
+        window->BadgeRecordFromForm(built);
+        QCOMPARE(built.contains(";Vda="), written);
+        if (written)
+            QVERIFY(built.contains(record));
+        // Spinning below the range stops at the blank, not at a date of 1999.
+        validity()->setDate(QDate(1990, 1, 1));
+        QCOMPARE(validity()->text().trimmed(), QString());
+    }
+
     void formBuildsTheRecord()
     {
         types()->setCurrentIndex(0);

@@ -635,6 +635,9 @@ void TestProtocole::overlongPayloadRefused()
     QCOMPARE(engine->CmdAnswer(ok, status), quint8(1));
     QVERIFY(!ok);
     QVERIFY(engine->Cmd.IsFree.load());
+    // The refusal's event is queued, so it comes after the caller returns.
+    if (code != ARG_NONE)
+        QVERIFY(rec->waitFor(Recorder::data(2, code), 3000, mark) >= 0);
     // Nothing went out: the next frame on the line is the next request.
     QVERIFY(barrier(ARG_CONFIG_GET_RESULT));
     QCOMPARE(rec->filtered("data:", mark), events);

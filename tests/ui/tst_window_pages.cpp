@@ -1,7 +1,15 @@
 // The pages as built: tab titles, the parameter catalogue's shape and the
 // state after construction that the operations rely on.
+#include <QAbstractButton>
+#include <QBoxLayout>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QPushButton>
+#include <QSplitter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSet>
@@ -10,7 +18,11 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <iterator>
+
 #include "app/mainwindow.h"
+#include "cataloguerows.h"
+#include "pagewidgets.h"
 
 namespace {
 void Walk(QTreeWidgetItem *item, QList<QTreeWidgetItem *> &out)
@@ -18,6 +30,57 @@ void Walk(QTreeWidgetItem *item, QList<QTreeWidgetItem *> &out)
     out << item;
     for (int i = 0; i < item->childCount(); ++i)
         Walk(item->child(i), out);
+}
+
+QString PositionOf(const QTreeWidgetItem *item)
+{
+    QStringList indexes;
+    for (; item->parent(); item = item->parent())
+        indexes.prepend(QString::number(item->parent()->indexOfChild(const_cast<QTreeWidgetItem *>(item))));
+    indexes.prepend(QString::number(item->treeWidget()->indexOfTopLevelItem(const_cast<QTreeWidgetItem *>(item))));
+    return indexes.join('.');
+}
+
+QString ShownText(const QObject *object)
+{
+    if (auto *label = qobject_cast<const QLabel *>(object))
+        return label->text();
+    if (auto *button = qobject_cast<const QAbstractButton *>(object))
+        return button->text();
+    if (auto *group = qobject_cast<const QGroupBox *>(object))
+        return group->title();
+    if (auto *edit = qobject_cast<const QLineEdit *>(object))
+        return edit->text();
+    return QString();
+}
+
+// Where the widget sits in the named layout or splitter, in the notation of
+// the widget table ("" when it is in neither).
+QString SlotIn(QWidget *window, const QString &layoutName, QWidget *widget)
+{
+    if (layoutName.isEmpty()) {
+        QLayout *own = widget->parentWidget()->layout();
+        return own && own->indexOf(widget) >= 0 ? QString("in a layout") : QString();
+    }
+    if (auto *splitter = window->findChild<QSplitter *>(layoutName))
+        return QString::number(splitter->indexOf(widget));
+    QLayout *layout = window->findChild<QLayout *>(layoutName);
+    if (!layout)
+        return QString();
+    if (auto *form = qobject_cast<QFormLayout *>(layout)) {
+        int row = -1;
+        QFormLayout::ItemRole role;
+        form->getWidgetPosition(widget, &row, &role);
+        return QString("%1:%2").arg(row).arg(role == QFormLayout::LabelRole ? "label" : "field");
+    }
+    const int index = layout->indexOf(widget);
+    if (auto *grid = qobject_cast<QGridLayout *>(layout)) {
+        int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
+        if (index >= 0)
+            grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+        return rowSpan == 1 && columnSpan == 1 ? QString("%1:%2").arg(row).arg(column) : QString("span");
+    }
+    return QString::number(index);
 }
 }
 
@@ -95,6 +158,170 @@ private slots:
         // Parameters are editable, headings are not.
         for (QTreeWidgetItem *item : items)
             QCOMPARE(bool(item->flags() & Qt::ItemIsEditable), !item->text(3).isEmpty());
+    }
+
+
+    void catalogueRows_data()
+    {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(std::size(CatalogueRows)); ++i)
+            QTest::newRow(CatalogueRows[i].position) << i;
+    }
+
+    // Every row of the catalogue, compared column by column in tree order.
+    void catalogueRows()
+    {
+        QFETCH(int, index);
+        QCOMPARE(items.size(), int(std::size(CatalogueRows)));
+        const CatalogueRow &row = CatalogueRows[index];
+        const QTreeWidgetItem *item = items.at(index);
+        QCOMPARE(PositionOf(item), QString(row.position));
+        const QStringList expected{row.label, "", row.save, row.identifier, row.modified, "", "",
+                                   row.kind, row.choices, row.attribute, row.version};
+        for (int c = 0; c < expected.size(); ++c)
+            QCOMPARE(item->text(c), expected.at(c));
+        // Groups carry no identifier.
+        if (item->childCount() > 0)
+            QVERIFY(item->text(3).isEmpty());
+    }
+
+    void pageWidgets_data()
+    {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(std::size(PageWidgets)); ++i)
+            QTest::newRow(PageWidgets[i].name) << i;
+    }
+
+    // Names, classes, parents and places: the by-name slot binding and every
+    // operation rely on them.
+    void pageWidgets()
+    {
+        QFETCH(int, index);
+        const PageWidget &expected = PageWidgets[index];
+        if (QString(expected.className).endsWith("Layout")) {
+            auto *layout = window->findChild<QLayout *>(expected.name);
+            QVERIFY(layout);
+            QCOMPARE(layout->metaObject()->className(), expected.className);
+            QCOMPARE(layout->parentWidget()->objectName(), QString(expected.parent));
+            QCOMPARE(layout->spacing(), 6);
+            QCOMPARE(layout->contentsMargins(), QMargins());
+            if (auto *form = qobject_cast<QFormLayout *>(layout))
+                if (form->objectName() != "formLayout_3")
+                    QCOMPARE(form->fieldGrowthPolicy(), QFormLayout::AllNonFixedFieldsGrow);
+            return;
+        }
+        auto *widget = window->findChild<QWidget *>(expected.name);
+        QVERIFY(widget);
+        QCOMPARE(widget->metaObject()->className(), expected.className);
+        QCOMPARE(widget->parentWidget()->objectName(), QString(expected.parent));
+        QCOMPARE(SlotIn(window.get(), expected.layout, widget), QString(expected.slot));
+        QCOMPARE(ShownText(widget), QString(expected.text));
+        QCOMPARE(widget->toolTip(), QString(expected.toolTip));
+        if (expected.width > 0)
+            QCOMPARE(widget->geometry(), QRect(expected.x, expected.y, expected.width, expected.height));
+    }
+
+    void pageWidgetSettings()
+    {
+        for (const char *name : {"BTN_BadgeRead", "BTN_BadgeCreate"})
+            QVERIFY(window->findChild<QPushButton *>(name)->isCheckable());
+        QVERIFY(!window->findChild<QPushButton *>("BTN_BadgeCreate")->isChecked());
+        QVERIFY(!window->findChild<QLineEdit *>("SAI_UID")->isEnabled());
+        QVERIFY(!window->findChild<QGroupBox *>("groupBox_3")->isCheckable());
+        QVERIFY(!window->findChild<QPushButton *>("BTN_DateHeureMAJ")->autoDefault());
+        for (const char *name : {"splitter", "splitter_2"})
+            QCOMPARE(window->findChild<QSplitter *>(name)->orientation(), Qt::Horizontal);
+        for (const char *name : {"SAI_ProtocoleStatus", "SAI_SupportStatus", "SAI_BlackListStatus",
+                                 "SAI_CeationSecuriteResult"})
+            QCOMPARE(window->findChild<QWidget *>(name)->minimumWidth(), 100);
+        QCOMPARE(window->findChild<QWidget *>("SAI_ReaderSnd")->minimumWidth(), 550);
+        QCOMPARE(window->findChild<QWidget *>("SAI_BlockNumber")->maximumWidth(), 50);
+
+        auto *bar = window->findChild<QHBoxLayout *>("horizontalLayout");
+        QCOMPARE(bar->itemAt(1)->alignment(), Qt::AlignHCenter);
+        auto *grid = window->findChild<QGridLayout *>("gridLayout");
+        for (int column = 2; column < 5; ++column) {
+            auto *caption = qobject_cast<QLabel *>(grid->itemAtPosition(0, column)->widget());
+            QCOMPARE(caption->minimumWidth(), 20);
+            QVERIFY(caption->alignment() & Qt::AlignHCenter);
+            for (int row = 1; row < 5; ++row) {
+                const Qt::Alignment centred = row == 4 && column == 2 ? Qt::AlignCenter : Qt::AlignHCenter;
+                QCOMPARE(grid->itemAtPosition(row, column)->alignment(), centred);
+            }
+        }
+
+        auto *table = window->findChild<QTableWidget *>("TABLE_BlackList");
+        QCOMPARE(table->selectionMode(), QAbstractItemView::SingleSelection);
+        QVERIFY(table->alternatingRowColors());
+        QVERIFY(!table->isSortingEnabled());
+        QCOMPARE(table->horizontalHeader()->minimumSectionSize(), 20);
+        QCOMPARE(table->verticalHeader()->defaultSectionSize(), 20);
+        QCOMPARE(table->verticalHeader()->minimumSectionSize(), 10);
+
+        QVERIFY(!tree->acceptDrops());
+        QVERIFY(tree->alternatingRowColors());
+        QCOMPARE(tree->selectionBehavior(), QAbstractItemView::SelectRows);
+        QVERIFY(tree->uniformRowHeights());
+        QVERIFY(!tree->isSortingEnabled());
+        const QStringList headers{"Désignation", "Valeur", "Save", "Identifiant", "Modifié", "Mask",
+                                  "Max", "Widget", "WidgetArguments", "Attribut", "Version"};
+        for (int c = 0; c < headers.size(); ++c)
+            QCOMPARE(tree->headerItem()->text(c), headers.at(c));
+        QCOMPARE(tree->columnWidth(0), 250);
+        // The last visible column may stretch to the tree's width.
+        QVERIFY(tree->columnWidth(1) >= 150);
+    }
+
+    // The palette the information group is drawn with, active and disabled.
+    void informationGroupPalette()
+    {
+        const QPalette p = window->findChild<QGroupBox *>("groupBox_4")->palette();
+        const QColor lilac(170, 170, 255), light(212, 212, 255), mid(113, 113, 170), grey(85, 85, 127);
+        QCOMPARE(p.color(QPalette::Active, QPalette::Window), lilac);
+        QCOMPARE(p.color(QPalette::Active, QPalette::Button), lilac);
+        QCOMPARE(p.color(QPalette::Active, QPalette::Midlight), light);
+        QCOMPARE(p.color(QPalette::Active, QPalette::AlternateBase), light);
+        QCOMPARE(p.color(QPalette::Active, QPalette::Mid), mid);
+        QCOMPARE(p.color(QPalette::Active, QPalette::Base), QColor(Qt::white));
+        for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText,
+                                         QPalette::Shadow, QPalette::ToolTipText})
+            QCOMPARE(p.color(QPalette::Active, role), QColor(Qt::black));
+        QCOMPARE(p.color(QPalette::Active, QPalette::BrightText), QColor(Qt::white));
+        QCOMPARE(p.color(QPalette::Active, QPalette::ToolTipBase), QColor(255, 255, 220));
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            QCOMPARE(p.color(QPalette::Disabled, role), grey);
+        QCOMPARE(p.color(QPalette::Disabled, QPalette::Base), lilac);
+        QCOMPARE(p.color(QPalette::Disabled, QPalette::AlternateBase), lilac);
+    }
+
+    // The rectangles were drawn for a compact font: every caption must still
+    // fit in its button once the window is laid out.
+    void buttonCaptionsFit()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto *tabs = window->findChild<QTabWidget *>("ONG_Main");
+        for (int page = 0; page < tabs->count(); ++page) {
+            tabs->setCurrentIndex(page);
+            for (QPushButton *button : tabs->widget(page)->findChildren<QPushButton *>()) {
+                const int needed = button->fontMetrics().horizontalAdvance(button->text());
+                QVERIFY2(button->contentsRect().width() - 4 >= needed, qPrintable(button->objectName()));
+            }
+        }
+        tabs->setCurrentIndex(0);
+    }
+
+    void appsConfigTree()
+    {
+        auto *apps = window->findChild<QTreeWidget *>("TREE_AppsConfig");
+        QCOMPARE(apps->columnCount(), 3);
+        QCOMPARE(apps->headerItem()->text(0), QString("Désignation"));
+        QCOMPARE(apps->headerItem()->text(1), QString("Valeur"));
+        QCOMPARE(apps->headerItem()->text(2), QString("Id"));
+        QVERIFY(!apps->isColumnHidden(0) && !apps->isColumnHidden(1) && apps->isColumnHidden(2));
+        QCOMPARE(apps->columnWidth(0), 200);
+        QVERIFY(apps->columnWidth(1) >= 150);
+        QVERIFY(apps->alternatingRowColors());
     }
 
     void formStateAfterConstruction()
