@@ -1,18 +1,18 @@
-// The pages as built: tab titles, the parameter catalogue's shape and the
-// state after construction that the operations rely on.
+// The pages as built: tab titles, the parameter catalogue row by row, every
+// widget's name, class and place, and the state after construction that the
+// operations rely on.
 #include <QAbstractButton>
 #include <QBoxLayout>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QPushButton>
-#include <QSplitter>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSet>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -159,7 +159,6 @@ private slots:
         for (QTreeWidgetItem *item : items)
             QCOMPARE(bool(item->flags() & Qt::ItemIsEditable), !item->text(3).isEmpty());
     }
-
 
     void catalogueRows_data()
     {
