@@ -71,16 +71,52 @@ void MainWindow::ComDataProcess(unsigned int kind, unsigned int code, const QStr
     case ARG_TRANSACTION_RESULT:
         TransactionResultProcess();
         break;
+    case ARG_CONFIG_GET_RESULT:
+        ConfigGetResultProcess();
+        break;
+    case ARG_CONFIG_PUT_RESULT:
+        ConfigPutResultProcess();
+        break;
+    case ARG_CONFIG_PUT_SAVE_RESULT:
+        ConfigCommitResultProcess();
+        break;
+    case ARG_FILE_LN_CLEAR_RESULT:
+        BlackListClearResultProcess();
+        break;
+    case ARG_FILE_LN_ADD_RESULT:
+        BlackListAddResultProcess();
+        break;
+    case ARG_FILE_LN_GET_RESULT:
+        BlackListGetResultProcess();
+        break;
+    case ARG_COUPLEUR_BLOCK_RESULT:
+        CoupleurBlockResultProcess();
+        break;
+    case ARG_COUPLEUR_TRAILER_WRITE_RESULT:
+        TrailerWriteResultProcess();
+        break;
+    case ARG_COUPLEUR_TRAILER_READ_RESULT:
+        TrailerReadResultProcess();
+        break;
+    case ARG_BADGE_FORMAT_RESULT:
+        BadgeFormatResultProcess();
+        break;
+    case ARG_TEST_RESULT:
+        TestResultProcess();
+        break;
     case ARG_STATUS_TIMEOUT:
         ui->BTN_BadgeCreate->setChecked(false);
         ui->BTN_BadgeRead->setChecked(false);
         ui->SAI_ProtocoleStatus->setText(tr("Statut timeout"));
         break;
     case ARG_PORT_STATE:
-        if (Protocole.ComIsOpen.load(std::memory_order_acquire))
+        if (Protocole.ComIsOpen.load(std::memory_order_acquire)) {
             ReaderButtonsEnable();
-        else
+        } else {
             ReaderButtonsDisable();
+            // A chain waiting for the slot would wait for ever.
+            Chain.linkLost();
+        }
         break;
     default:
         break;

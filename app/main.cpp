@@ -1,17 +1,35 @@
 #include <QApplication>
+#include <QCommandLineParser>
 
 #include "app/mainwindow.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // Optional PORT argument: a port name or device path listed first, so
-    // that the automatic open at start connects to it.
-    const QStringList args = app.arguments();
-    const QString port = args.size() > 1 ? args.at(1) : QString();
+    QCoreApplication::setApplicationName(QStringLiteral("KovrimManager"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.12"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Maintenance d'un lecteur de badges sans contact."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption expertOption(
+        QStringLiteral("expert"),
+        QStringLiteral("Active les pages \"Tests\" et \"Expert\" (accès direct aux blocs des cartes)."));
+    parser.addOption(expertOption);
+    // A port name or device path listed first, so that the automatic open at
+    // start connects to it.
+    parser.addPositionalArgument(QStringLiteral("port"),
+                                 QStringLiteral("Port série à ouvrir au démarrage (facultatif)."),
+                                 QStringLiteral("[port]"));
+    parser.process(app);
+
+    const QStringList args = parser.positionalArguments();
+    const QString port = args.isEmpty() ? QString() : args.first();
     int code = 0;
     {
-        MainWindow window(port);
+        MainWindow window(port, parser.isSet(expertOption));
         window.show();
         code = app.exec();
     }

@@ -2,17 +2,15 @@
 
 #include <QDir>
 #include <QPalette>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
 
 #include "app/portlist.h"
 #include "ui_mainwindow.h"
 
 namespace {
-// Buttons that need the reader, in the order they are switched.
-const char *const ReaderButtonNames[] = {
-    "BTN_BlackListReadFromSupport", "BTN_BlackListReadFromReader", "BTN_BlackListWriteToReader",
-    "BTN_BlackListWriteToSupport",  "BTN_ReaderConfigLoad",        "BTN_ReaderConfigSave",
-};
 constexpr int TabTest = 6;
 constexpr int TabExpert = 7;
 
@@ -21,19 +19,26 @@ QString StartFolder()
 #ifdef Q_OS_WIN
     return QStringLiteral("C:\\local\\apps\\qtcreator");
 #else
-    // The fixed Windows folder has no meaning here: start from home.
-    return QDir::homePath();
+    // The fixed Windows folder has no meaning here: the operator finds the
+    // files in a folder of his documents.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = QDir(documents.isEmpty() ? QDir::homePath() : documents)
+                               .filePath(QStringLiteral("KovrimManager"));
+    QDir().mkpath(folder);
+    return folder;
 #endif
 }
 }
 
-MainWindow::MainWindow(const QString &preferredPort, QWidget *parent)
-    : QMainWindow(parent), PreferredPort(preferredPort)
+MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *parent)
+    : QMainWindow(parent), PreferredPort(preferredPort), ExpertMode(expert)
 {
     Q_INIT_RESOURCE(kovrim);
     TreeLoading = true;
+    ConfigStartFolder = StartFolder();
     ui = new Ui::MainWindow;
     ui->setupUi(this);
+    ChainProgressPrepare();
 
     ui->SAI_Grp->setInputMask("0000000000");
     ui->SAI_Usr->setInputMask("0000000000");
@@ -46,16 +51,19 @@ MainWindow::MainWindow(const QString &preferredPort, QWidget *parent)
     connect(&Protocole, &QProtocole::SIG_Debug, this, &MainWindow::DebugShow);
     connect(&Protocole, &QProtocole::SIG_ComStatus, this, &MainWindow::ComStatusShow);
     connect(&Protocole, &QProtocole::SIG_Data, this, &MainWindow::ComDataProcess);
+    connect(&Chain, &CommandChain::progress, this, &MainWindow::ChainProgressShow);
+    connect(&Chain, &CommandChain::finished, this, &MainWindow::ChainFinished);
 
     ui->ONG_Main->setCurrentIndex(0);
+    // Nothing that needs the reader works before the port is open.
+    ReaderButtonsUpdate();
     PortListFill();
     qDebug("MainWindwo->Constructor");
     Protocole.start();
     on_BTN_Serial_clicked();
 
-    ConfigStartFolder = StartFolder();
-    ui->ONG_Main->setTabEnabled(TabTest, false);
-    ui->ONG_Main->setTabEnabled(TabExpert, false);
+    ui->ONG_Main->setTabEnabled(TabTest, ExpertMode);
+    ui->ONG_Main->setTabEnabled(TabExpert, ExpertMode);
     ui->LAB_Version->setText("Version:1.12");
     ui->LAB_Version->adjustSize();  // the form's width clips the text
 }
@@ -120,19 +128,57 @@ void MainWindow::on_pushButton_3_clicked()
     ui->TXTEDIT_Debug->clear();
 }
 
-void MainWindow::ReaderButtonsSetEnabled(bool enabled)
-{
-    for (const char *name : ReaderButtonNames)
-        if (QPushButton *button = findChild<QPushButton *>(name))
-            button->setEnabled(enabled);
-}
-
 void MainWindow::ReaderButtonsEnable()
 {
-    ReaderButtonsSetEnabled(true);
+    ReaderButtonsOn = true;
+    ReaderButtonsUpdate();
 }
 
 void MainWindow::ReaderButtonsDisable()
 {
-    ReaderButtonsSetEnabled(false);
+    ReaderButtonsOn = false;
+    ReaderButtonsUpdate();
+}
+
+// The six reader buttons follow the link; those that start a chain also
+// wait for the running one to end, and a save needs a configuration.
+void MainWindow::ReaderButtonsUpdate()
+{
+    const bool idle = !Chain.isRunning();
+    const bool link = ReaderButtonsOn;
+    ui->BTN_BlackListReadFromSupport->setEnabled(link && idle);
+    ui->BTN_BlackListReadFromReader->setEnabled(link);
+    ui->BTN_BlackListWriteToReader->setEnabled(link);
+    ui->BTN_BlackListWriteToSupport->setEnabled(link && idle);
+    ui->BTN_ReaderConfigLoad->setEnabled(link && idle);
+    ui->BTN_ReaderConfigSave->setEnabled(link && idle && TreeHasConfiguration);
+    ui->BTN_ReaderFileLoad->setEnabled(idle);
+    ui->BTN_DateHeureMAJ->setEnabled(idle);
+}
+
+void MainWindow::ChainProgressPrepare()
+{
+    ChainProgress = new QProgressBar(this);
+    ChainProgress->setObjectName(QStringLiteral("PROGRESS_Chain"));
+    ChainProgress->setMaximumWidth(260);
+    ChainProgress->setTextVisible(true);
+    ChainProgress->hide();
+    statusBar()->addPermanentWidget(ChainProgress);
+}
+
+void MainWindow::ChainProgressShow(const QString &name, int done, int total)
+{
+    ChainProgress->setRange(0, qMax(total, 1));
+    ChainProgress->setValue(qBound(0, done, qMax(total, 1)));
+    ChainProgress->setFormat(QStringLiteral("%1 %2 / %3").arg(name).arg(done).arg(total));
+    if (ChainProgress->isHidden()) {
+        ChainProgress->show();
+        ReaderButtonsUpdate();
+    }
+}
+
+void MainWindow::ChainFinished(int, bool)
+{
+    ChainProgress->hide();
+    ReaderButtonsUpdate();
 }

@@ -6,23 +6,36 @@
 #include <QString>
 
 #include "link/Protocole.h"
+#include "link/commandchain.h"
 
 namespace Ui {
 class MainWindow;
 }
+class QProgressBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+// The chains of commands the window runs, one at a time.
+enum ChainId : int {
+    CHAIN_CONFIG_LOAD = 1,
+    CHAIN_CONFIG_SAVE,
+    CHAIN_BLACKLIST_WRITE,
+    CHAIN_BLACKLIST_READ,
+    CHAIN_CLOCK,
+};
+
 // The one window of the tool. Its members are defined in the .cpp of the
 // folder that owns them: app/ (shell, dispatcher, settings), badge/,
-// config/, blacklist/.
+// config/, blacklist/, tools/.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     // preferredPort, when given, is listed first so that the automatic
     // open at start connects to it (pseudo-terminals are not enumerated).
-    explicit MainWindow(const QString &preferredPort = QString(), QWidget *parent = nullptr);
+    // expert enables the "Tests" and "Expert" pages.
+    explicit MainWindow(const QString &preferredPort = QString(), bool expert = false,
+                        QWidget *parent = nullptr);
     ~MainWindow() override;
 
     QString AppsConfigReadString(const QString &key, const QString &defaultValue);
@@ -35,6 +48,8 @@ public:
 
     QString ConfigStartFolder;
     QProtocole Protocole;
+    ProtocoleChainLink ChainLink{Protocole};
+    CommandChain Chain{ChainLink};
 
     // Configuration transfer state.
     QList<QTreeWidgetItem *> ToDoList;
@@ -44,6 +59,9 @@ public:
     quint8 ObjetIndex = 0;
     bool TreeLoading = true;
     quint32 ModifCounter = 0;
+    // A configuration is in the tree (read from the reader or a file):
+    // only then may it be written to a reader.
+    bool TreeHasConfiguration = false;
 
     int BadgeMode = 0;
 
@@ -56,6 +74,37 @@ private slots:
     void on_BTN_TransactionCredit_clicked();
     void on_BTN_ComReaderFind_clicked();
 
+    // Configuration (config/).
+    void on_BTN_ReaderConfigLoad_clicked();
+    void on_BTN_ReaderConfigSave_clicked();
+    void on_BTN_ReaderConfigAll_clicked();
+    void on_BTN_FileSelect_clicked();
+    void on_BTN_ReaderFileLoad_clicked();
+    void on_BTN_ReaderFileSave_clicked();
+    void on_treeWidget_itemChanged(QTreeWidgetItem *item, int column);
+
+    // Blacklist (blacklist/).
+    void on_BTN_BlackListNew_clicked();
+    void on_BTN_BlackListDelete_clicked();
+    void on_BTN_BlackListWriteToFile_clicked();
+    void on_BTN_BlackListReadFromFile_clicked();
+    void on_BTN_BlackListWriteToSupport_clicked();
+    void on_BTN_BlackListReadFromSupport_clicked();
+
+    // Maintenance tools (tools/).
+    void on_BTN_ReaderRead_clicked();
+    void on_BTN_ReaderWrite_clicked();
+    void on_BTN_ReaderIncrement_clicked();
+    void on_BTN_ReaderDecrement_clicked();
+    void on_BTN_TraillerRead_clicked();
+    void on_BTN_TraillerWrite_clicked();
+    void on_BTN_TraillerDefault_clicked();
+    void on_BTN_BadgeFormat_clicked();
+    void on_BTN_DateHeureMAJ_clicked();
+    void on_BTN_TestC1_clicked();
+    void on_BTN_TestC2_clicked();
+    void on_BTN_FirmwareFile_clicked();
+
 public slots:
     void DebugShow(QString text);
     void ComStatusShow(QString text);
@@ -67,7 +116,11 @@ private:
     void ComStatusColor(Qt::GlobalColor color);
     void ReaderButtonsEnable();
     void ReaderButtonsDisable();
-    void ReaderButtonsSetEnabled(bool enabled);
+    // Enables what the link state, a running chain and the tree allow.
+    void ReaderButtonsUpdate();
+    void ChainProgressPrepare();
+    void ChainProgressShow(const QString &name, int done, int total);
+    void ChainFinished(int id, bool succeeded);
 
     // Settings (app/appsconfig.cpp).
     void AppsConfigPrepare();
@@ -88,14 +141,33 @@ private:
     void BadgeFormValidatorsPrepare();
     void TransactionSend(bool debit);
 
-    // Parameter tree (config/paramtree.cpp).
+    // Parameter tree (config/).
     void ParamTreePrepare();
     void TreeSetEditable(QTreeWidgetItem *item, int column);
+    void ConfigGetResultProcess();
+    void ConfigPutResultProcess();
+    void ConfigCommitResultProcess();
+    // -- end of config --
 
-    // Blacklist (blacklist/blacklisttable.cpp).
+    // Blacklist (blacklist/).
     void BlackListTablePrepare();
+    void BlackListClearResultProcess();
+    void BlackListAddResultProcess();
+    void BlackListGetResultProcess();
+    // -- end of blacklist --
+
+    // Maintenance tools (tools/).
+    void CoupleurBlockResultProcess();
+    void TrailerWriteResultProcess();
+    void TrailerReadResultProcess();
+    void BadgeFormatResultProcess();
+    void TestResultProcess();
+    // -- end of tools --
 
     QString PreferredPort;
+    bool ExpertMode = false;
+    bool ReaderButtonsOn = false;  // the link state as last reported
+    QProgressBar *ChainProgress = nullptr;
     Ui::MainWindow *ui = nullptr;
 };
 

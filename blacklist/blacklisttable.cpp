@@ -12,3 +12,9 @@ void MainWindow::BlackListTablePrepare()
     table->setSortingEnabled(false);
     table->setHorizontalHeaderLabels(tr("Date;Uid;Utilisateur;Groupe;Raison").split(';'));
 }
+
+// Table and file slots: to be built.
+void MainWindow::on_BTN_BlackListNew_clicked() {}
+void MainWindow::on_BTN_BlackListDelete_clicked() {}
+void MainWindow::on_BTN_BlackListWriteToFile_clicked() {}
+void MainWindow::on_BTN_BlackListReadFromFile_clicked() {}

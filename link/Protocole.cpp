@@ -204,6 +204,11 @@ void QProtocole::ClosePort()
 {
     Port->close();
     ComIsOpen.store(false, std::memory_order_release);
+    // Nothing is checked for time-outs while closed: end the request now,
+    // or its owner would wait for it until the next open.
+    LowState = LOW_IDLE;
+    RxFrame.reset();
+    EndOutstandingRequest();
     emit SIG_Data(EVT_DATA, ARG_PORT_STATE, QString());
     emit SIG_ComStatus(tr("Fermé"));
 }

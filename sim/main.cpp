@@ -154,6 +154,7 @@ int main(int argc, char *argv[])
 
     QObject::connect(&sim, &ReaderSim::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    QObject::connect(&sim, &ReaderSim::notice, [](const QString &text) { print(text); });
     ControlInput input(&sim, parser.isSet(stayOption), &app);
 
     print(QStringLiteral("Port : %1").arg(sim.slavePath()));

@@ -421,8 +421,28 @@ void ReaderSim::handleFrame(const RequestFrameParser::Frame &frame)
         sendAnswer(frame.c1, StatusMalformed, QString());
         return;
     }
+    Fault fault = Fault::Mute;
+    if (takeFault(frame.c1, frame.c2, &fault)) {
+        if (fault == Fault::Refuse)
+            sendAnswer(frame.c1, StatusNoBadge, QString());
+        return;
+    }
     const QString payload = decodePayload(frame.payload);
-    if (frame.c1 != 'B') {
+    QStringList notices;
+    switch (frame.c1) {
+    case 'V':
+        answerModule(frame.c1, m_config.handle(frame.c2, payload, &notices), notices);
+        return;
+    case 'F':
+        answerModule(frame.c1, m_listFile.handle(frame.c2, payload, &notices), notices);
+        return;
+    case 'R':
+        answerModule(frame.c1, m_card.handle(frame.c1, frame.c2, payload, presentBadge(), &notices),
+                     notices);
+        return;
+    case 'B':
+        break;
+    default:
         sendAnswer(frame.c1, StatusNoBadge, QString());
         return;
     }
@@ -441,10 +461,40 @@ void ReaderSim::handleFrame(const RequestFrameParser::Frame &frame)
     case 'T':
         sendAnswer(frame.c1, answerTransaction(payload), QString());
         break;
+    case 'F':
+        answerModule(frame.c1, m_card.handle(frame.c1, frame.c2, payload, presentBadge(), &notices),
+                     notices);
+        break;
     default:
         sendAnswer(frame.c1, StatusNoBadge, QString());
         break;
     }
+}
+
+void ReaderSim::failNext(Fault fault, const QByteArray &letters)
+{
+    m_faults.append({letters, fault});
+}
+
+bool ReaderSim::takeFault(char c1, char c2, Fault *fault)
+{
+    for (int i = 0; i < m_faults.size(); ++i) {
+        const QByteArray &letters = m_faults.at(i).first;
+        if (letters.isEmpty() || (letters.size() == 2 && letters.at(0) == c1 && letters.at(1) == c2)) {
+            *fault = m_faults.at(i).second;
+            m_faults.remove(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReaderSim::answerModule(char c1, const SimAnswer &answer, const QStringList &notices)
+{
+    for (const QString &text : notices)
+        emit notice(text);
+    if (!answer.silent)
+        sendAnswer(c1, answer.status, answer.body);
 }
 
 // One event per arrival or removal; a creation or a transaction does not
@@ -624,6 +674,11 @@ int ReaderSim::requestCount(char c1, char c2) const
     return m_requestCounts.value(letterKey(c1, c2), 0);
 }
 
+static QString moduleHelp(const QString &help)
+{
+    return help.isEmpty() ? QString() : QStringLiteral("\n") + help;
+}
+
 QString ReaderSim::controlHelp()
 {
     return QStringLiteral(
@@ -634,8 +689,12 @@ QString ReaderSim::controlHelp()
         "  record NOM      contenu actuel d'un badge\n"
         "  debug TEXTE     envoyer un texte de debug au logiciel\n"
         "  silent on|off   le lecteur cesse ou reprend de répondre\n"
+        "  next refuse|mute [XY]\n"
+        "                  la prochaine commande (de lettres XY) est refusée ou reste sans réponse\n"
         "  help            cette aide\n"
-        "  quit            quitter le simulateur");
+        "  quit            quitter le simulateur")
+        + moduleHelp(SimConfig::controlHelp()) + moduleHelp(SimListFile::controlHelp())
+        + moduleHelp(SimCard::controlHelp());
 }
 
 QString ReaderSim::handleControlLine(const QString &line)
@@ -691,6 +750,23 @@ QString ReaderSim::handleControlLine(const QString &line)
         }
         return QStringLiteral("Usage : silent on|off");
     }
+    if (command == QLatin1String("next")) {
+        const QStringList words = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString what = words.value(0);
+        const QByteArray letters = words.value(1).toLatin1();
+        if ((what != QLatin1String("refuse") && what != QLatin1String("mute")) || words.size() > 2
+            || (!letters.isEmpty() && letters.size() != 2))
+            return QStringLiteral("Usage : next refuse|mute [XY]");
+        const Fault fault = what == QLatin1String("refuse") ? Fault::Refuse : Fault::Mute;
+        failNext(fault, letters);
+        return QStringLiteral("Prochaine commande %1 : %2")
+            .arg(letters.isEmpty() ? QStringLiteral("(toutes)") : QString::fromLatin1(letters),
+                 fault == Fault::Refuse ? QStringLiteral("refusée") : QStringLiteral("sans réponse"));
+    }
+    QString reply;
+    if (m_config.control(command, argument, &reply) || m_listFile.control(command, argument, &reply)
+        || m_card.control(command, argument, presentBadge(), &reply))
+        return reply;
     if (command == QLatin1String("quit")) {
         emit quitRequested();
         return QStringLiteral("Au revoir");

@@ -9,6 +9,10 @@
 #include <QStringList>
 #include <QVector>
 
+#include "sim/simcard.h"
+#include "sim/simconfig.h"
+#include "sim/simlistfile.h"
+
 class QSocketNotifier;
 
 // Cuts the byte stream coming from the application into request frames:
@@ -94,9 +98,20 @@ public:
 
     int requestCount(char c1, char c2) const;
 
+    SimConfig &config() { return m_config; }
+    SimListFile &listFile() { return m_listFile; }
+    SimCard &card() { return m_card; }
+
+    // The next request (with these letters, or any when empty) is refused
+    // or left unanswered; several such faults wait in order.
+    enum class Fault { Refuse, Mute };
+    void failNext(Fault fault, const QByteArray &letters = QByteArray());
+
 signals:
     void requestReceived(char c1, char c2, QByteArray payload);
     void quitRequested();  // the "quit" control line
+    // What the simulated reader received that its operator should see.
+    void notice(const QString &text);
 
 private:
     void onMasterReadable();
@@ -106,6 +121,8 @@ private:
     void queueOutput(const QByteArray &bytes);
     void flushOutput();
 
+    bool takeFault(char c1, char c2, Fault *fault);
+    void answerModule(char c1, const SimAnswer &answer, const QStringList &notices);
     QString answerPoll();
     QPair<char, QString> answerRead() const;
     char answerCreate(const QString &payload);
@@ -132,6 +149,10 @@ private:
     RequestFrameParser m_parser;
     bool m_silent = false;
     QHash<quint16, int> m_requestCounts;
+    QVector<QPair<QByteArray, Fault>> m_faults;
+    SimConfig m_config;
+    SimListFile m_listFile;
+    SimCard m_card;
 };
 
 #endif // READERSIM_H

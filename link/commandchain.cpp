@@ -1,0 +1,134 @@
+#include "link/commandchain.h"
+
+#include <QDebug>
+
+#include "link/Protocole.h"
+#include "link/commands.h"
+
+bool ProtocoleChainLink::isOpen() const
+{
+    return m_link.ComIsOpen.load(std::memory_order_acquire);
+}
+
+quint8 ProtocoleChainLink::request(const ChainRequest &request)
+{
+    return m_link.CmdRequest(request.c1, request.c2, request.payload, request.arg,
+                             request.timeoutMs);
+}
+
+quint8 ProtocoleChainLink::answer(bool &ok, char &status, QString *text)
+{
+    return m_link.CmdAnswer(ok, status, text);
+}
+
+CommandChain::CommandChain(ChainLink &link, QObject *parent) : QObject(parent), m_link(link)
+{
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(RetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &CommandChain::trySend);
+    m_answerPoll.setInterval(AnswerPollMs);
+    connect(&m_answerPoll, &QTimer::timeout, this, &CommandChain::pollAnswer);
+}
+
+bool CommandChain::start(int id, const QString &name, int total, std::function<void()> onAbort)
+{
+    if (isRunning() || id == 0 || !m_link.isOpen())
+        return false;
+    m_id = id;
+    m_onAbort = std::move(onAbort);
+    setPhase(name, total);
+    return true;
+}
+
+void CommandChain::send(const ChainRequest &request)
+{
+    if (!isRunning())
+        return;
+    m_pending = request;
+    m_hasPending = true;
+    m_waitingSince.start();
+    trySend();
+}
+
+void CommandChain::trySend()
+{
+    if (!isRunning() || !m_hasPending)
+        return;
+    if (!m_link.isOpen()) {
+        qDebug("Chaîne %s : liaison fermée", qUtf8Printable(m_name));
+        abort();
+        return;
+    }
+    if (m_link.request(m_pending) == QProtocole::REQ_BUSY) {
+        if (m_waitingSince.elapsed() > SlotWaitMs) {
+            qDebug("Chaîne %s : commande jamais libérée", qUtf8Printable(m_name));
+            abort();
+        } else {
+            m_retry.start();
+        }
+        return;
+    }
+    // Queued, or refused as too long: either way the link reports its end.
+    m_hasPending = false;
+    if (m_pending.arg == ARG_NONE) {
+        m_polledFor = m_id;
+        m_answerPoll.start();
+    }
+}
+
+void CommandChain::pollAnswer()
+{
+    bool ok = false;
+    char status = 0;
+    QString text;
+    if (m_link.answer(ok, status, &text) == 0)
+        return;
+    m_answerPoll.stop();
+    // An answer that outlived its chain only frees the slot.
+    if (isRunning(m_polledFor))
+        emit polledAnswer(ok, status, text);
+}
+
+void CommandChain::setPhase(const QString &name, int total)
+{
+    m_name = name;
+    m_total = total;
+    m_done = 0;
+    emit progress(m_name, m_done, m_total);
+}
+
+void CommandChain::step(int count)
+{
+    if (!isRunning())
+        return;
+    m_done += count;
+    emit progress(m_name, m_done, m_total);
+}
+
+void CommandChain::linkLost()
+{
+    if (isRunning())
+        abort();
+}
+
+void CommandChain::abort()
+{
+    const std::function<void()> onAbort = m_onAbort;
+    finish(false);
+    if (onAbort)
+        onAbort();
+}
+
+void CommandChain::finish(bool succeeded)
+{
+    if (!isRunning())
+        return;
+    const int id = m_id;
+    m_id = 0;
+    m_hasPending = false;
+    m_onAbort = nullptr;
+    m_retry.stop();
+    // A polled request still outstanding keeps being fetched, or nobody
+    // would ever free the slot.
+    emit finished(id, succeeded);
+}

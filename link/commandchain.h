@@ -1,0 +1,116 @@
+#ifndef COMMANDCHAIN_H
+#define COMMANDCHAIN_H
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+class QProtocole;
+
+// One command of a chain, as CmdRequest takes it.
+struct ChainRequest {
+    char c1 = 0;
+    char c2 = 0;
+    QString payload;
+    unsigned int arg = 0;
+    unsigned int timeoutMs = 0;
+};
+
+// What a chain needs of the link. QProtocole is adapted below; tests and
+// tools may put anything else in its place.
+class ChainLink
+{
+public:
+    virtual ~ChainLink() = default;
+    virtual bool isOpen() const = 0;
+    // As QProtocole::CmdRequest: queued, busy (slot taken) or refused.
+    virtual quint8 request(const ChainRequest &request) = 0;
+    // As QProtocole::CmdAnswer: 0 while outstanding, else 1 with the result.
+    virtual quint8 answer(bool &ok, char &status, QString *text) = 0;
+};
+
+class ProtocoleChainLink : public ChainLink
+{
+public:
+    explicit ProtocoleChainLink(QProtocole &link) : m_link(link) {}
+    bool isOpen() const override;
+    quint8 request(const ChainRequest &request) override;
+    quint8 answer(bool &ok, char &status, QString *text) override;
+
+private:
+    QProtocole &m_link;
+};
+
+// Drives a chain of commands (a command, its answer, the next command) on
+// the one command slot of the link. The answer handlers decide what comes
+// next and call send(), succeed() or fail(); the chain sends as soon as the
+// slot is free (the engine's polling may hold it for one poll), counts the
+// progress and ends every chain with exactly one outcome. It needs no
+// window: whoever handles the answers can drive it.
+class CommandChain : public QObject
+{
+    Q_OBJECT
+public:
+    // A next command waits at most this long for the slot: the engine's
+    // polling holds it for one poll, whose time-out is 3000 ms.
+    static constexpr int SlotWaitMs = 4000;
+    static constexpr int RetryMs = 2;
+    static constexpr int AnswerPollMs = 5;
+
+    explicit CommandChain(ChainLink &link, QObject *parent = nullptr);
+
+    // Starts chain `id` with a first phase of `total` steps. onAbort runs
+    // when the chain ends by itself (link closed, slot never freed), so that
+    // its owner shows its own failure text. False when a chain runs already
+    // or the link is closed; nothing changes then.
+    bool start(int id, const QString &name, int total, std::function<void()> onAbort = {});
+    bool isRunning() const { return m_id != 0; }
+    bool isRunning(int id) const { return m_id != 0 && m_id == id; }
+    int id() const { return m_id; }
+
+    // Sends the request now if the slot is free, else as soon as it is.
+    // A request with code ARG_NONE raises no link event: its result is
+    // fetched by polling the slot and comes back as polledAnswer().
+    void send(const ChainRequest &request);
+
+    // Progress: a new phase starts counting from 0 of its own total.
+    void setPhase(const QString &name, int total);
+    void step(int count = 1);
+    QString name() const { return m_name; }
+    int done() const { return m_done; }
+    int total() const { return m_total; }
+
+    void succeed() { finish(true); }
+    void fail() { finish(false); }
+    // The link was closed or lost: a running chain ends as failed.
+    void linkLost();
+
+signals:
+    void progress(const QString &name, int done, int total);
+    void finished(int id, bool succeeded);
+    void polledAnswer(bool ok, char status, const QString &text);
+
+private:
+    void trySend();
+    void pollAnswer();
+    void abort();
+    void finish(bool succeeded);
+
+    ChainLink &m_link;
+    int m_id = 0;
+    QString m_name;
+    int m_done = 0;
+    int m_total = 0;
+    std::function<void()> m_onAbort;
+
+    ChainRequest m_pending;
+    bool m_hasPending = false;
+    QElapsedTimer m_waitingSince;
+    QTimer m_retry;
+    QTimer m_answerPoll;
+    int m_polledFor = 0;
+};
+
+#endif
