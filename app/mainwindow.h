@@ -147,6 +147,22 @@ private:
     void ConfigGetResultProcess();
     void ConfigPutResultProcess();
     void ConfigCommitResultProcess();
+    bool ToDoFirst();
+    bool ToDoNext();
+    void TreeSiblingsMirror(QTreeWidgetItem *item);
+    void ConfigStatusAppend(const QString &text);
+    void ConfigChainAborted();
+    void ConfigReadSend();
+    void ConfigLoadComplete();
+    void ConfigWriteSend();
+    void ConfigCommitSend();
+    bool ConfigFileLoad(const QString &path);
+    bool ConfigFileSave(const QString &path);
+    void ConfigFileSaveItem(QIODevice *file, QTreeWidgetItem *item);
+    QElapsedTimer ConfigLoadTimer;
+    QString ToDoSentValue;    // the value and mark of the write awaiting its answer
+    QString ToDoSentMark;
+    bool TreeMirroring = false;
     // -- end of config --
 
     // Blacklist (blacklist/).

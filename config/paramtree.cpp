@@ -1,10 +1,110 @@
+#include "config/paramtree.h"
+
+#include <QDebug>
+#include <QSet>
 #include <QTreeWidget>
 
 #include "app/mainwindow.h"
+#include "config/paramlogic.h"
+#include "config/treeeditors.h"
 #include "ui_mainwindow.h"
 
 namespace {
-constexpr int ColIdentifier = 3;
+const QString Zero = QStringLiteral("0");
+
+void SetTextIfChanged(QTreeWidgetItem *item, int column, const QString &text)
+{
+    // The first write into a cell is a change even when empty: skip it.
+    if (item->text(column) != text)
+        item->setText(column, text);
+}
+
+void CollectItems(QTreeWidgetItem *item, QList<QTreeWidgetItem *> *items)
+{
+    items->append(item);
+    for (int i = 0; i < item->childCount(); ++i)
+        CollectItems(item->child(i), items);
+}
+}
+
+void TreeWidgetsCreate(QTreeWidget *tree, QTreeWidgetItem *item, int kindColumn, int editorColumn)
+{
+    const QString kind = item->text(kindColumn);
+    if (kind == QLatin1String(KindCheckBox)) {
+        tree->setItemWidget(item, editorColumn, new QTreeCheckBox(tree, item));
+        SetTextIfChanged(item, editorColumn, Zero);
+    } else if (kind == QLatin1String(KindComboBox)) {
+        auto *box = new QTreeComboBox(tree, item);
+        box->addItems(item->text(TreeColumn::Choices).split(QLatin1Char(';')));
+        tree->setItemWidget(item, editorColumn, box);
+    }
+    for (int i = 0; i < item->childCount(); ++i)
+        TreeWidgetsCreate(tree, item->child(i), kindColumn, editorColumn);
+}
+
+QString TreeItemValue(TreeDirection direction, QTreeWidget *tree, QTreeWidgetItem *item,
+                      const QString &value, int kindColumn, int valueColumn)
+{
+    const QString kind = item->text(kindColumn);
+    QWidget *editor = tree->itemWidget(item, valueColumn);
+    auto *check = kind == QLatin1String(KindCheckBox) ? qobject_cast<QCheckBox *>(editor) : nullptr;
+    auto *combo = kind == QLatin1String(KindComboBox) ? qobject_cast<QComboBox *>(editor) : nullptr;
+
+    if (direction == TreeRead) {
+        if (check)
+            return check->isChecked() ? QStringLiteral("1") : Zero;
+        if (combo)
+            return QString::number(combo->currentIndex());
+        return item->text(valueColumn);
+    }
+    if (check) {
+        check->setChecked(CheckStateFromText(value));
+    } else if (combo) {
+        int index = 0;
+        if (ComboIndexFromText(value, combo->count(), &index))
+            combo->setCurrentIndex(index);
+    } else {
+        item->setText(valueColumn, value);
+        return QString();
+    }
+    // A box already in that state says nothing: keep its cell in step.
+    SetTextIfChanged(item, valueColumn, TreeItemValue(TreeRead, tree, item, QString(), kindColumn,
+                                                      valueColumn));
+    return QString();
+}
+
+void TreeValuesFromWidgets(QTreeWidget *tree, QTreeWidgetItem *item, int kindColumn, int valueColumn)
+{
+    SetTextIfChanged(item, valueColumn,
+                     TreeItemValue(TreeRead, tree, item, QString(), kindColumn, valueColumn));
+    for (int i = 0; i < item->childCount(); ++i)
+        TreeValuesFromWidgets(tree, item->child(i), kindColumn, valueColumn);
+}
+
+bool TreeItemLessThan(const QTreeWidgetItem *first, const QTreeWidgetItem *second)
+{
+    return ModifOrderKey(first->text(TreeColumn::Modified))
+           < ModifOrderKey(second->text(TreeColumn::Modified));
+}
+
+void TreeToDoSave(QTreeWidgetItem *item, QList<QTreeWidgetItem *> *list, int column)
+{
+    const QString identifier = item->text(TreeColumn::Identifier);
+    const QString mark = item->text(column);
+    if (!identifier.isEmpty() && mark != Zero) {
+        list->append(item);
+        qDebug("VALEUR %s CHANGE:%s", qUtf8Printable(identifier), qUtf8Printable(mark));
+    }
+    for (int i = 0; i < item->childCount(); ++i)
+        TreeToDoSave(item->child(i), list, column);
+}
+
+QList<QTreeWidgetItem *> TreeItems(QTreeWidget *tree)
+{
+    QList<QTreeWidgetItem *> items;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        CollectItems(tree->topLevelItem(i), &items);
+    return items;
 }
 
 void MainWindow::ParamTreePrepare()
@@ -16,9 +116,18 @@ void MainWindow::ParamTreePrepare()
     tree->setColumnWidth(1, 150);
     tree->setAlternatingRowColors(true);
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        TreeSetEditable(tree->topLevelItem(i), ColIdentifier);
-    // The cell editors (check and combo boxes of kinds "10" and "20") are
-    // placed here, after editability, once the editor classes exist.
+        TreeSetEditable(tree->topLevelItem(i), TreeColumn::Identifier);
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        TreeWidgetsCreate(tree, tree->topLevelItem(i), TreeColumn::Kind, TreeColumn::Value);
+    // The items of one parameter start in step with its first item.
+    QSet<QString> seen;
+    for (QTreeWidgetItem *item : TreeItems(tree)) {
+        const QString identifier = item->text(TreeColumn::Identifier);
+        if (!identifier.isEmpty() && !seen.contains(identifier)) {
+            seen.insert(identifier);
+            TreeSiblingsMirror(item);
+        }
+    }
 
     // Nothing to save before a configuration has been read or loaded.
     ui->BTN_ReaderConfigSave->setEnabled(false);
@@ -31,4 +140,63 @@ void MainWindow::TreeSetEditable(QTreeWidgetItem *item, int column)
         item->setFlags(item->flags() | Qt::ItemIsEditable);
     for (int i = 0; i < item->childCount(); ++i)
         TreeSetEditable(item->child(i), column);
+}
+
+bool MainWindow::ToDoFirst()
+{
+    ObjetToSave.clear();
+    ToDoIndex = 0;
+    if (ToDoList.isEmpty())
+        return false;
+    ToDoItem = ToDoList.first();
+    return true;
+}
+
+bool MainWindow::ToDoNext()
+{
+    // The position is 8 bits wide: never wrap round to the start again.
+    if (ToDoIndex == 0xFF)
+        return false;
+    ++ToDoIndex;
+    if (ToDoIndex >= ToDoList.size())
+        return false;
+    ToDoItem = ToDoList.at(ToDoIndex);
+    return true;
+}
+
+void MainWindow::on_BTN_ReaderConfigAll_clicked()
+{
+    for (int column = 1; column < ui->treeWidget->columnCount(); ++column)
+        ui->treeWidget->showColumn(column);
+}
+
+// Numbers every change of a parameter's value, so that a save writes the
+// changed parameters in the order they were changed.
+void MainWindow::on_treeWidget_itemChanged(QTreeWidgetItem *item, int column)
+{
+    if (column != TreeColumn::Value || TreeLoading || TreeMirroring)
+        return;
+    // A heading is never written: nothing to save.
+    if (item->text(TreeColumn::Identifier).isEmpty())
+        return;
+    ui->SAI_ConfigStatus->setText(tr("Modification à sauvegarder !"));
+    ++ModifCounter;
+    item->setText(TreeColumn::Modified, QString::number(ModifCounter));
+    TreeSiblingsMirror(item);
+}
+
+// Two items of one identifier show one reader parameter: the other ones
+// follow, unmarked, so that one write carries the change and a file keeps it.
+void MainWindow::TreeSiblingsMirror(QTreeWidgetItem *item)
+{
+    const QString identifier = item->text(TreeColumn::Identifier);
+    const QString value = TreeItemValue(TreeRead, ui->treeWidget, item, QString(), TreeColumn::Kind,
+                                        TreeColumn::Value);
+    TreeMirroring = true;
+    for (QTreeWidgetItem *other : TreeItems(ui->treeWidget)) {
+        if (other != item && other->text(TreeColumn::Identifier) == identifier)
+            TreeItemValue(TreeWrite, ui->treeWidget, other, value, TreeColumn::Kind,
+                          TreeColumn::Value);
+    }
+    TreeMirroring = false;
 }

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <climits>
@@ -343,10 +344,11 @@ void ReaderSim::onMasterReadable()
     for (;;) {
         const ssize_t count = ::read(m_master, buffer, sizeof buffer);
         if (count > 0) {
-            for (ssize_t i = 0; i < count; ++i) {
-                if (m_parser.feed(buffer[i]))
-                    handleFrame(m_parser.frame());
-            }
+            m_bytesIn += count;
+            if (m_pacing)
+                paceBytes(m_pacedIn, QByteArray(buffer, int(count)));
+            else
+                feedBytes(buffer, int(count));
             if (m_master < 0)  // closed by a slot of requestReceived
                 return;
             continue;
@@ -362,6 +364,65 @@ void ReaderSim::onMasterReadable()
     }
 }
 
+void ReaderSim::feedBytes(const char *bytes, int count)
+{
+    for (int i = 0; i < count && m_master >= 0; ++i) {
+        if (m_parser.feed(bytes[i]))
+            handleFrame(m_parser.frame());
+    }
+}
+
+void ReaderSim::setPacing(bool paced)
+{
+    if (paced && !m_paceTimer) {
+        m_paceTimer = new QTimer(this);
+        m_paceTimer->setTimerType(Qt::PreciseTimer);
+        m_paceTimer->setInterval(1);
+        connect(m_paceTimer, &QTimer::timeout, this, [this] { onPaceTick(); });
+        m_paceClock.start();
+    }
+    if (!paced && m_pacing)
+        onPaceTick(true);  // what is on the line arrives at once
+    m_pacing = paced;
+}
+
+void ReaderSim::paceBytes(PacedLine &line, const QByteArray &bytes)
+{
+    const qint64 now = m_paceClock.nsecsElapsed();
+    for (const char byte : bytes) {
+        line.freeAtNs = qMax(line.freeAtNs, now) + PacedByteNs;
+        line.bytes.append(byte);
+        line.dueNs.append(line.freeAtNs);
+    }
+    if (!m_paceTimer->isActive())
+        m_paceTimer->start();
+}
+
+QByteArray ReaderSim::takeDueBytes(PacedLine &line, bool all)
+{
+    const qint64 now = m_paceClock.nsecsElapsed();
+    int due = 0;
+    while (due < line.dueNs.size() && (all || line.dueNs.at(due) <= now))
+        ++due;
+    const QByteArray bytes = line.bytes.left(due);
+    line.bytes.remove(0, due);
+    line.dueNs.remove(0, due);
+    return bytes;
+}
+
+void ReaderSim::onPaceTick(bool all)
+{
+    const QByteArray in = takeDueBytes(m_pacedIn, all);
+    feedBytes(in.constData(), in.size());
+    const QByteArray out = takeDueBytes(m_pacedOut, all);
+    if (!out.isEmpty() && m_master >= 0) {
+        m_output.append(out);
+        flushOutput();
+    }
+    if (m_pacedIn.bytes.isEmpty() && m_pacedOut.bytes.isEmpty())
+        m_paceTimer->stop();
+}
+
 void ReaderSim::onMasterWritable()
 {
     flushOutput();
@@ -372,8 +433,13 @@ void ReaderSim::queueOutput(const QByteArray &bytes)
     if (m_master < 0)
         return;
     // Nobody reads the port: old answers are of no use, drop the newest.
-    if (m_output.size() + bytes.size() > MaxPendingOutput)
+    if (m_output.size() + m_pacedOut.bytes.size() + bytes.size() > MaxPendingOutput)
         return;
+    m_bytesOut += bytes.size();
+    if (m_pacing) {
+        paceBytes(m_pacedOut, bytes);
+        return;
+    }
     m_output.append(bytes);
     flushOutput();
 }

@@ -2,6 +2,7 @@
 #define READERSIM_H
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPair>
@@ -14,6 +15,7 @@
 #include "sim/simlistfile.h"
 
 class QSocketNotifier;
+class QTimer;
 
 // Cuts the byte stream coming from the application into request frames:
 // STX, two letters, payload, ETX, three closing bytes. An STX always starts
@@ -89,6 +91,15 @@ public:
     QString describe(const QString &name) const;
     QString badgeRecord(const QString &name) const;
 
+    // Paced, the bytes of both directions take the time of a 9600 baud
+    // line (about 1.04 ms a byte) instead of arriving at once.
+    static constexpr qint64 PacedByteNs = 1041667;
+    void setPacing(bool paced);
+    bool isPaced() const { return m_pacing; }
+    // Bytes received from and sent to the application so far.
+    qint64 bytesReceived() const { return m_bytesIn; }
+    qint64 bytesSent() const { return m_bytesOut; }
+
     void setSilent(bool silent) { m_silent = silent; }
     bool isSilent() const { return m_silent; }
     void closeMaster();
@@ -121,6 +132,17 @@ private:
     void queueOutput(const QByteArray &bytes);
     void flushOutput();
 
+    // Bytes on a paced line: each is due one byte time after the previous.
+    struct PacedLine {
+        QByteArray bytes;
+        QVector<qint64> dueNs;
+        qint64 freeAtNs = 0;
+    };
+    void paceBytes(PacedLine &line, const QByteArray &bytes);
+    QByteArray takeDueBytes(PacedLine &line, bool all);
+    void onPaceTick(bool all = false);
+    void feedBytes(const char *bytes, int count);
+
     bool takeFault(char c1, char c2, Fault *fault);
     void answerModule(char c1, const SimAnswer &answer, const QStringList &notices);
     QString answerPoll();
@@ -148,6 +170,13 @@ private:
     QByteArray m_output;
     RequestFrameParser m_parser;
     bool m_silent = false;
+    bool m_pacing = false;
+    QTimer *m_paceTimer = nullptr;
+    QElapsedTimer m_paceClock;
+    PacedLine m_pacedIn;
+    PacedLine m_pacedOut;
+    qint64 m_bytesIn = 0;
+    qint64 m_bytesOut = 0;
     QHash<quint16, int> m_requestCounts;
     QVector<QPair<QByteArray, Fault>> m_faults;
     SimConfig m_config;
