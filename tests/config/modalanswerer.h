@@ -7,12 +7,15 @@
 #include <QMessageBox>
 #include <QTimer>
 
-// Answers the modal dialogs of one file operation like an operator: the
-// file dialog gets `path`, an overwrite question gets "Yes", and the final
-// message box is closed and kept ("title|text").
+// Answers the modal dialogs of one file operation as an operator would:
+// the file dialog gets `path`, an overwrite question "Yes", and the final
+// message box is closed and kept in `box` as "title|text".
 class ModalAnswerer : public QObject
 {
 public:
+    QString path;
+    QString box;
+
     void arm(const QString &filePath = QString())
     {
         path = filePath;
@@ -20,25 +23,22 @@ public:
         const int generation = ++armed;
         QTimer::singleShot(0, this, [this, generation] { poll(generation); });
     }
-    QString path;
-    QString box;
 
 private:
     int armed = 0;
 
     void poll(int generation)
     {
-        if (generation != armed)
-            return;  // armed again since: a newer look is under way
-        QWidget *modal = QApplication::activeModalWidget();
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        auto *message = qobject_cast<QMessageBox *>(modal);
-        if (message && !message->button(QMessageBox::Yes)) {
-            box = message->windowTitle() + "|" + message->text();
-            message->accept();
+        auto *message = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (generation != armed || (message && !message->button(QMessageBox::Yes))) {
+            if (generation == armed) {
+                box = message->windowTitle() + "|" + message->text();
+                message->accept();
+            }
             return;
         }
-        // Next look first: answering may open a nested modal loop.
+        // Look again first: answering may run a nested modal loop.
         QTimer::singleShot(20, this, [this, generation] { poll(generation); });
         if (dialog) {
             dialog->selectFile(path);
