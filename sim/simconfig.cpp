@@ -215,47 +215,53 @@ QString SimConfig::controlHelp()
         "Paramètres du lecteur :\n"
         "  param ID [VALEUR]\n"
         "                  afficher (ou changer) la valeur d'un paramètre\n"
-        "  refuse get|put ID\n"
+        "  param refuse get|put ID\n"
         "                  refuser les lectures ou les écritures d'un paramètre\n"
-        "  refuse off      accepter de nouveau toutes les lectures et écritures");
+        "  param refuse off\n"
+        "                  accepter de nouveau toutes les lectures et écritures");
 }
 
 bool SimConfig::control(const QString &command, const QString &argument, QString *reply)
 {
-    const QStringList words = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (command == QLatin1String("param")) {
-        const QString identifier = words.value(0);
-        if (!has(identifier)) {
-            *reply = QStringLiteral("Paramètre inconnu : %1").arg(identifier);
-            return true;
-        }
-        const int space = argument.indexOf(QLatin1Char(' '));
-        if (space > 0)
-            setValue(identifier, argument.mid(space + 1));
-        *reply = QStringLiteral("%1 = %2").arg(identifier, workingValue(identifier));
-        if (isPending(identifier))
-            *reply += QStringLiteral(" (en attente ; enregistré : %1)").arg(value(identifier));
-        return true;
-    }
-    if (command != QLatin1String("refuse"))
+    if (command != QLatin1String("param"))
         return false;
+    const QStringList words = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.value(0) == QLatin1String("refuse"))
+        *reply = controlRefuse(words.mid(1));
+    else
+        *reply = controlValue(argument);
+    return true;
+}
+
+QString SimConfig::controlValue(const QString &argument)
+{
+    const int space = argument.indexOf(QLatin1Char(' '));
+    const QString identifier = space < 0 ? argument : argument.left(space);
+    if (!has(identifier))
+        return QStringLiteral("Paramètre inconnu : %1").arg(identifier);
+    if (space > 0)
+        setValue(identifier, argument.mid(space + 1));
+    QString reply = QStringLiteral("%1 = %2").arg(identifier, workingValue(identifier));
+    if (isPending(identifier))
+        reply += QStringLiteral(" (en attente ; enregistré : %1)").arg(value(identifier));
+    return reply;
+}
+
+QString SimConfig::controlRefuse(const QStringList &words)
+{
     if (words == QStringList{QStringLiteral("off")}) {
         m_readsRefused.clear();
         m_writesRefused.clear();
-        *reply = QStringLiteral("Toutes les lectures et écritures sont acceptées");
-        return true;
+        return QStringLiteral("Toutes les lectures et écritures sont acceptées");
     }
     const QString what = words.value(0);
-    if (words.size() != 2 || (what != QLatin1String("get") && what != QLatin1String("put"))) {
-        *reply = QStringLiteral("Usage : refuse get|put ID, ou refuse off");
-        return true;
-    }
-    if (what == QLatin1String("get"))
+    if (words.size() != 2 || (what != QLatin1String("get") && what != QLatin1String("put")))
+        return QStringLiteral("Usage : param refuse get|put ID, ou param refuse off");
+    const bool reads = what == QLatin1String("get");
+    if (reads)
         refuseReads(words.at(1), true);
     else
         refuseWrites(words.at(1), true);
-    *reply = QStringLiteral("%1 de %2 : refusées")
-                 .arg(what == QLatin1String("get") ? QStringLiteral("Lectures") : QStringLiteral("Écritures"),
-                      words.at(1));
-    return true;
+    return QStringLiteral("%1 de %2 : refusées")
+        .arg(reads ? QStringLiteral("Lectures") : QStringLiteral("Écritures"), words.at(1));
 }

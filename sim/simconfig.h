@@ -39,6 +39,8 @@ private:
     SimAnswer commit(const QString &object, QStringList *notices);
     SimAnswer command(const QString &identifier, const QString &value, QStringList *notices);
     QString clockValue(const QString &identifier) const;
+    QString controlValue(const QString &argument);
+    QString controlRefuse(const QStringList &words);
 
     QStringList m_order;
     QHash<QString, QString> m_values;

@@ -24,9 +24,9 @@ private slots:
         QTest::newRow("commit with value") << QStringList{"P:3.0.1=N", "P:3.255.1=1"} << "1" << site;
         QTest::newRow("heading write") << QStringList{"P:=x"} << "1" << site;
         QTest::newRow("unknown command") << QStringList{"P:12.255.3=1"} << "1" << site;
-        QTest::newRow("refuse get") << QStringList{"refuse get 3.0.1", "G:3.0.1"} << "1" << site;
-        QTest::newRow("refuse put") << QStringList{"refuse put 3.0.1", "P:3.0.1=x"} << "1" << site;
-        QTest::newRow("refuse off") << QStringList{"refuse put 3.0.1", "refuse off", "P:3.0.1=x"}
+        QTest::newRow("refuse get") << QStringList{"param refuse get 3.0.1", "G:3.0.1"} << "1" << site;
+        QTest::newRow("refuse put") << QStringList{"param refuse put 3.0.1", "P:3.0.1=x"} << "1" << site;
+        QTest::newRow("param refuse off") << QStringList{"param refuse put 3.0.1", "param refuse off", "P:3.0.1=x"}
                                     << "0" << site;
         QTest::newRow("param sets") << QStringList{"param 3.0.1 Salle 2", "G:3.0.1"} << "0Salle 2"
                                     << "Salle 2";
