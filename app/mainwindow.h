@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "blacklist/tablefile.h"
 #include "link/Protocole.h"
 #include "link/commandchain.h"
 
@@ -154,6 +155,18 @@ private:
     void BlackListClearResultProcess();
     void BlackListAddResultProcess();
     void BlackListGetResultProcess();
+    QString BlackListFilePath() const;
+    void BlackListAddSend();
+    void BlackListWriteFailed();
+    void BlackListGetSend();
+    void BlackListReadEnd();
+    TTableFile BlackListFile;
+    // The write sends the entries the table held at the click: an edit
+    // meanwhile can neither skip nor repeat a row.
+    QStringList BlackListEntries;
+    bool BlackListClearing = false;
+    // The read collects the entries before it touches the table.
+    QList<QStringList> BlackListReadRows;
     // -- end of blacklist --
 
     // Maintenance tools (tools/).
