@@ -236,6 +236,10 @@ bool RequestFrameParser::feed(char byte)
 ReaderSim::ReaderSim(QObject *parent)
     : QObject(parent), m_badges(initialBadges())
 {
+    m_card.setUidSource([this](const QString &name) {
+        const SimBadge *badge = findBadge(name);
+        return badge ? badge->uid : QString();
+    });
 }
 
 ReaderSim::~ReaderSim()
