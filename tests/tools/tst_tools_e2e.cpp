@@ -220,21 +220,16 @@ private slots:
         const QString noSector = "Erreur->Sector non défini";
         QTest::newRow("block abc") << "BTN_ReaderRead" << "SAI_BlockNumber" << "abc" << "SAI_ReaderSnd" << noBlock;
         QTest::newRow("block 64") << "BTN_ReaderWrite" << "SAI_BlockNumber" << "64" << "SAI_ReaderSnd" << noBlock;
-        QTest::newRow("block -1") << "BTN_ReaderIncrement" << "SAI_BlockNumber" << "-1" << "SAI_ReaderSnd" << noBlock;
         QTest::newRow("sector -1") << "BTN_TraillerRead" << "SAI_Sector" << "-1" << "SAI_TrailerReadResult" << noSector;
         QTest::newRow("sector 16") << "BTN_TraillerWrite" << "SAI_Sector" << "16" << "SAI_TrailerReadResult" << noSector;
         QTest::newRow("key with ;") << "BTN_ReaderRead" << "SAI_KeyToUsed" << Ff + ";7" << "SAI_ReaderRcv"
                                     << "Erreur->Clé non valide";
-        QTest::newRow("trailer key") << "BTN_TraillerRead" << "SAI_KeyToUsed" << "FF FF" << "SAI_TrailerReadResult"
-                                     << "Erreur->Clé non valide";
         QTest::newRow("data with ;") << "BTN_ReaderWrite" << "SAI_ReaderSnd" << "0x01;0x02" << "SAI_ReaderRcv"
                                      << "Erreur->Donnée non valide";
         QTest::newRow("value with ;") << "BTN_ReaderDecrement" << "SAI_ReaderSnd" << "1;1" << "SAI_ReaderRcv"
                                       << "Erreur->Donnée non valide";
         QTest::newRow("key A") << "BTN_TraillerWrite" << "SAI_KeyA" << Ff + " 0xFF" << "SAI_TrailerReadResult"
                                << "Erreur->Clé A non valide";
-        QTest::newRow("key B") << "BTN_TraillerWrite" << "SAI_KeyB" << "0xFF;0xFF" << "SAI_TrailerReadResult"
-                               << "Erreur->Clé B non valide";
         QTest::newRow("duration with ;") << "BTN_TestC1" << "SAI_TestDurationImpulsion" << "3;0"
                                          << "SAI_TestCmdStatus" << "Erreur->Durée non valide";
     }
