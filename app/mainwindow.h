@@ -175,6 +175,15 @@ private:
     void TrailerReadResultProcess();
     void BadgeFormatResultProcess();
     void TestResultProcess();
+    bool BlockCommandPrepare(const char *debugLine, int *block, QString *key,
+                             const char *blockErrorLine = nullptr);
+    void BlockValueSend(bool increment);
+    bool TrailerCommandPrepare(const char *debugLine, int *block, QString *key);
+    void ClockAnswerProcess(bool ok, char status, const QString &text);
+    void ClockFinished(bool succeeded);
+    void OutputTestSend(const QString &name, const char *id);
+    QString ClockTimeText;       // the time of the moment whose date went first
+    bool ClockDateSent = false;  // the answer awaited is the date's
     // -- end of tools --
 
     QString PreferredPort;

@@ -197,6 +197,10 @@ QVector<SimBadge> initialBadges()
 ReaderSim::ReaderSim(QObject *parent)
     : QObject(parent), m_badges(initialBadges())
 {
+    m_card.setUidSource([this](const QString &name) {
+        const SimBadge *badge = findBadge(name);
+        return badge ? badge->uid : QString();
+    });
 }
 
 ReaderSim::~ReaderSim()
