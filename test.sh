@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test.
+#   ./test.sh             the normal build, in build/
+#   ./test.sh --sanitize  a build of its own (build-sanitize/) with address
+#                         and undefined-behaviour sanitizers, every test
 set -euo pipefail
 . "$(dirname "$0")/scripts/common.sh"
 install_missing $BUILD_PACKAGES
-build_project
+if [ "${1:-}" = "--sanitize" ]; then
+    BUILD_DIR="${KOVRIM_SANITIZE_BUILD_DIR:-$ROOT/build-sanitize}"
+    build_project -DKOVRIM_SANITIZE=ON
+    # Whole stacks, so that a leak is told apart by where it comes from.
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:fast_unwind_on_malloc=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
+else
+    build_project
+fi
 cd "$BUILD_DIR"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2

@@ -1,22 +1,11 @@
 #include <QDebug>
 
 #include "app/mainwindow.h"
+#include "app/pollanswer.h"
 #include "link/commands.h"
 #include "ui_mainwindow.h"
 
 namespace {
-// Poll answer layout: event flag, support flag, support-OK flag,
-// two-digit status code, three-character detail, then record pairs.
-constexpr int PosSupport = 1;
-constexpr int PosSupportOk = 2;
-constexpr int PosStatus = 3;
-constexpr int PosDetail = 5;
-
-bool CharAt(const QString &text, int pos, char c)
-{
-    return pos < text.size() && text.at(pos) == QLatin1Char(c);
-}
-
 struct SupportState {
     const char *debugLine;
     const char *text;
@@ -126,16 +115,12 @@ void MainWindow::ComDataProcess(unsigned int kind, unsigned int code, const QStr
 void MainWindow::PollingEventProcess(const QString &answer)
 {
     BadgeRecordToForm(answer);
-    bool converted = false;
-    // Taken unsigned: a negative code counts as larger than every known one.
-    quint32 status = quint32(answer.mid(PosStatus, 2).toInt(&converted));
-    if (!converted)
-        status = 0;
-    const QString detail = answer.mid(PosDetail, 3);
-    if (!CharAt(answer, PosSupport, '1'))
+    const PollAnswer poll = PollAnswerParse(answer);
+    if (!poll.support)
         return;
 
-    const bool supportOk = CharAt(answer, PosSupportOk, '1');
+    const bool supportOk = poll.supportOk;
+    const quint32 status = poll.status;
     bool creationAllowed = false;
     if (supportOk) {
         qDebug("Polling => Support Inséré OK");
@@ -145,7 +130,7 @@ void MainWindow::PollingEventProcess(const QString &answer)
         qDebug("%s", state.debugLine);
         QString shown = tr(state.text);
         if (status == StatusReadError)
-            shown += detail + ")";
+            shown += poll.detail + ")";
         ui->SAI_SupportStatus->setText(shown);
         creationAllowed = status == 5 || status == 7;
     }

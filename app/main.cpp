@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
+#include <cstdio>
 
 #include "app/mainwindow.h"
 
@@ -31,6 +33,13 @@ int main(int argc, char *argv[])
     {
         MainWindow window(port, parser.isSet(expertOption));
         window.show();
+        // For the start-up benchmark: say when the window is up, then leave.
+        if (qEnvironmentVariableIsSet("KOVRIM_QUIT_WHEN_SHOWN"))
+            QTimer::singleShot(0, &app, [&app] {
+                std::puts("shown");
+                std::fflush(stdout);
+                app.quit();
+            });
         code = app.exec();
     }
     return code;

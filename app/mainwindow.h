@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "blacklist/tablefile.h"
 #include "link/Protocole.h"
 #include "link/commandchain.h"
 
@@ -170,6 +171,18 @@ private:
     void BlackListClearResultProcess();
     void BlackListAddResultProcess();
     void BlackListGetResultProcess();
+    QString BlackListFilePath() const;
+    void BlackListAddSend();
+    void BlackListWriteFailed();
+    void BlackListGetSend();
+    void BlackListReadEnd();
+    TTableFile BlackListFile;
+    // The write sends the entries the table held at the click: an edit
+    // meanwhile can neither skip nor repeat a row.
+    QStringList BlackListEntries;
+    bool BlackListClearing = false;
+    // The read collects the entries before it touches the table.
+    QList<QStringList> BlackListReadRows;
     // -- end of blacklist --
 
     // Maintenance tools (tools/).
@@ -178,6 +191,15 @@ private:
     void TrailerReadResultProcess();
     void BadgeFormatResultProcess();
     void TestResultProcess();
+    bool BlockCommandPrepare(const char *debugLine, int *block, QString *key,
+                             const char *blockErrorLine = nullptr);
+    void BlockValueSend(bool increment);
+    bool TrailerCommandPrepare(const char *debugLine, int *block, QString *key);
+    void ClockAnswerProcess(bool ok, char status, const QString &text);
+    void ClockFinished(bool succeeded);
+    void OutputTestSend(const QString &name, const char *id);
+    QString ClockTimeText;       // the time of the moment whose date went first
+    bool ClockDateSent = false;  // the answer awaited is the date's
     // -- end of tools --
 
     QString PreferredPort;

@@ -83,50 +83,27 @@ bool MainWindow::BadgeRecordFromForm(QString &record)
 
 void MainWindow::BadgeRecordToForm(const QString &record)
 {
-    const QHash<QString, QLineEdit *> textFields = {
-        {"UID", ui->SAI_UID},         {"Usr", ui->SAI_Usr},          {"Grp", ui->SAI_Grp},
-        {"Uni", ui->SAI_UniteTarif},  {"Rem", ui->SAI_Remise},       {"Unp", ui->SAI_UniteProduit},
-        {"Doi", ui->SAI_Domaine},     {"Naf", ui->SAI_FirstName},    {"Nal", ui->SAI_LastName},
-        {"Nac", ui->SAI_Compagny},
+    const QHash<QString, QLineEdit *> lineFields = {
+        {"UID", ui->SAI_UID},          {"Usr", ui->SAI_Usr},
+        {"Grp", ui->SAI_Grp},          {"Uni", ui->SAI_UniteTarif},
+        {"Rem", ui->SAI_Remise},       {"Unp", ui->SAI_UniteProduit},
+        {"Doi", ui->SAI_Domaine},      {"Naf", ui->SAI_FirstName},
+        {"Nal", ui->SAI_LastName},     {"Nac", ui->SAI_Compagny},
+        {"Cda", ui->SAI_CreationDate}, {"Lcd", ui->SAI_LastCreditDate},
+        {"Ldd", ui->SAI_LastDebitDate}, {"Cn0", ui->SAI_Credit},
+        {"Lct", ui->SAI_LastCreditTransaction}, {"Lca", ui->SAI_LastCreditAmount},
+        {"Ldt", ui->SAI_LastDebitTransaction}, {"Lev", ui->SAI_Level},
     };
-    const QHash<QString, QLineEdit *> dateFields = {
-        {"Cda", ui->SAI_CreationDate},
-        {"Lcd", ui->SAI_LastCreditDate},
-        {"Ldd", ui->SAI_LastDebitDate},
-    };
-    const QHash<QString, QLineEdit *> amountFields = {
-        {"Cn0", ui->SAI_Credit},
-        {"Lct", ui->SAI_LastCreditTransaction},
-        {"Lca", ui->SAI_LastCreditAmount},
-        {"Ldt", ui->SAI_LastDebitTransaction},
-    };
-
-    for (const RecordPair &pair : RecordPairsParse(record)) {
-        if (QLineEdit *field = textFields.value(pair.key)) {
-            field->setText(pair.value);
-        } else if (QLineEdit *field = dateFields.value(pair.key)) {
-            const QDate date = RecordDateParse(pair.value);
-            if (date.isValid())
-                field->setText(FormDate(date));
-        } else if (QLineEdit *field = amountFields.value(pair.key)) {
-            bool converted = false;
-            const QString amount = CentsStringToAmount(pair.value, converted);
-            if (converted)
-                field->setText(amount);
-        } else if (pair.key == QLatin1String("Tyc")) {
-            bool converted = false;
-            const int type = pair.value.toInt(&converted);
-            const int index = converted ? ui->COMBO_BadgeType->findData(type) : -1;
+    for (const BadgeFieldText &field : BadgeRecordToFields(record)) {
+        if (QLineEdit *edit = lineFields.value(field.key)) {
+            edit->setText(field.text);
+        } else if (field.key == QLatin1String("Tyc")) {
+            const int index = ui->COMBO_BadgeType->findData(field.text.toInt());
             if (index >= 0)
                 ui->COMBO_BadgeType->setCurrentIndex(index);
-        } else if (pair.key == QLatin1String("Lev")) {
-            ui->SAI_Level->setText(QString::number(LevelFromRecord(pair.value)));
-        } else if (pair.key == QLatin1String("Vda")) {
-            const QDate date = RecordDateParse(pair.value);
-            if (date.isValid()) {
-                ui->SAI_ValiditeDate->setDisplayFormat(FormDateFormat);
-                ui->SAI_ValiditeDate->setDate(date);
-            }
+        } else if (field.key == QLatin1String("Vda")) {
+            ui->SAI_ValiditeDate->setDisplayFormat(FormDateFormat);
+            ui->SAI_ValiditeDate->setDate(field.date);
         }
     }
 }

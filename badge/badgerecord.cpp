@@ -117,3 +117,33 @@ QDate RecordDateParse(const QString &recordValue)
         return QDate();
     return QDate::fromString(QStringLiteral("20") + recordValue, QStringLiteral("yyyyMMdd"));
 }
+
+QVector<BadgeFieldText> BadgeRecordToFields(const QString &record)
+{
+    static const QStringList TextKeys = {"UID", "Usr", "Grp", "Uni", "Rem",
+                                         "Unp", "Doi", "Naf", "Nal", "Nac"};
+    static const QStringList DateKeys = {"Cda", "Lcd", "Ldd", "Vda"};
+    static const QStringList AmountKeys = {"Cn0", "Lct", "Lca", "Ldt"};
+    QVector<BadgeFieldText> fields;
+    for (const RecordPair &pair : RecordPairsParse(record)) {
+        bool converted = false;
+        if (TextKeys.contains(pair.key)) {
+            fields.append({pair.key, pair.value, QDate()});
+        } else if (DateKeys.contains(pair.key)) {
+            const QDate date = RecordDateParse(pair.value);
+            if (date.isValid())
+                fields.append({pair.key, date.toString(QStringLiteral("dd/MM/yy")), date});
+        } else if (AmountKeys.contains(pair.key)) {
+            const QString amount = CentsStringToAmount(pair.value, converted);
+            if (converted)
+                fields.append({pair.key, amount, QDate()});
+        } else if (pair.key == QLatin1String("Tyc")) {
+            const int type = pair.value.toInt(&converted);
+            if (converted)
+                fields.append({pair.key, QString::number(type), QDate()});
+        } else if (pair.key == QLatin1String("Lev")) {
+            fields.append({pair.key, QString::number(LevelFromRecord(pair.value)), QDate()});
+        }
+    }
+    return fields;
+}

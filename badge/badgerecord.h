@@ -32,6 +32,17 @@ QString RecordValueSanitize(const QString &value);
 // '=', value between the first and the second '='.
 QVector<RecordPair> RecordPairsParse(const QString &record);
 
+// What a record puts into the form, one entry per pair the form shows, in
+// record order: dates as "dd/MM/yy", amounts as amount text, "Tyc" as the
+// type number, "Lev" as the form's level; "Vda" also carries its date.
+// Pairs the form cannot show (unknown key, malformed value) are left out.
+struct BadgeFieldText {
+    QString key;
+    QString text;
+    QDate date;
+};
+QVector<BadgeFieldText> BadgeRecordToFields(const QString &record);
+
 // Reload grid: the record counts from 0, the form from 1.
 QString LevelToRecord(const QString &formText);
 int LevelFromRecord(const QString &recordValue);

@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
-#include <algorithm>
 #include <cstdio>
 
 #include "app/mainwindow.h"
+#include "bench/benchreport.h"
 #include "sim/readersim.h"
 
 namespace {
@@ -120,14 +120,6 @@ double WireLimitMs(const Run &run)
     return run.bytes * ReaderSim::PacedByteNs / 1e6 + run.parameters * QuietWaitMs;
 }
 
-double Median(QVector<double> values)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -178,7 +170,9 @@ int main(int argc, char *argv[])
             std::fflush(stdout);
         }
     }
-    std::printf("Médianes : %.2f ms/paramètre sans cadence (cible <= 12), rapport %.3f à 9600 bauds "
-                "(cible <= 1.15)\n", Median(msPerParameter), Median(ratios));
+    benchReport("Chargement de la configuration sans cadence (médiane)", median(msPerParameter),
+                "ms/paramètre", 12);
+    benchReport("Chargement à 9600 bauds, rapport à la limite de la ligne (médiane)", median(ratios),
+                "", 1.15);
     return failures == 0 ? 0 : 1;
 }

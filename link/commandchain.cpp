@@ -60,7 +60,7 @@ void CommandChain::trySend()
         return;
     }
     if (m_link.request(m_pending) == QProtocole::REQ_BUSY) {
-        if (m_waitingSince.elapsed() > SlotWaitMs) {
+        if (m_waitingSince.elapsed() > m_slotWaitMs) {
             qDebug("Chaîne %s : commande jamais libérée", qUtf8Printable(m_name));
             abort();
         } else {

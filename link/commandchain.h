@@ -60,6 +60,7 @@ public:
     static constexpr int AnswerPollMs = 5;
 
     explicit CommandChain(ChainLink &link, QObject *parent = nullptr);
+    void setSlotWaitMs(int ms) { m_slotWaitMs = ms; }
 
     // Starts chain `id` with a first phase of `total` steps. onAbort runs
     // when the chain ends by itself (link closed, slot never freed), so that
@@ -99,6 +100,7 @@ private:
     void finish(bool succeeded);
 
     ChainLink &m_link;
+    int m_slotWaitMs = SlotWaitMs;
     int m_id = 0;
     QString m_name;
     int m_done = 0;

@@ -1,12 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every benchmark of bench/.
-# Arguments are passed to each benchmark (for example --runs 5).
+# Builds and runs every benchmark, then prints one table: figure, value
+# (median of the runs), target, met or not. Benchmarks are not tests: run
+# them by hand on an otherwise idle machine.
+#   scripts/bench.sh [SECONDS for the CPU figures, default 10]
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 install_missing $BUILD_PACKAGES
 build_project
-for bench in "$BUILD_DIR"/bench/bench_*; do
-    [ -f "$bench" ] && [ -x "$bench" ] || continue
-    echo "== $(basename "$bench")"
-    "$bench" "$@"
+SECONDS_CPU="${1:-10}"
+B="$BUILD_DIR/bench"
+export QT_QPA_PLATFORM=offscreen
+out="$(mktemp)"
+trap 'rm -f "$out"' EXIT
+run() { "$@" | tee -a "$out" | grep -v "^BENCH" || true; }
+run "$B/bench_enginecpu" "$SECONDS_CPU"
+run "$B/bench_startup" "$BUILD_DIR/kovrim-manager" 10
+for extra in "$B"/bench_*; do
+    case "$(basename "$extra")" in bench_enginecpu|bench_startup) continue ;; esac
+    [ -f "$extra" ] && [ -x "$extra" ] && run "$extra"
 done
+echo
+printf '| %s | %s | %s | %s |\n' "Mesure" "Valeur" "Cible" "Atteinte"
+printf '|---|---|---|---|\n'
+grep "^BENCH" "$out" | awk -F'\t' '{ printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }'
+echo
+echo "Machine : $(nproc) cœurs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -sr)"

@@ -10,39 +10,13 @@
 #include <QStringList>
 #include <QVector>
 
+#include "sim/requestframeparser.h"
 #include "sim/simcard.h"
 #include "sim/simconfig.h"
 #include "sim/simlistfile.h"
 
 class QSocketNotifier;
 class QTimer;
-
-// Cuts the byte stream coming from the application into request frames:
-// STX, two letters, payload, ETX, three closing bytes. An STX always starts
-// a new frame, so noise and cut-short frames are dropped. The payload is
-// bounded; a longer one is flagged, never stored beyond the bound.
-class RequestFrameParser
-{
-public:
-    static constexpr int MaxPayload = 999;
-
-    struct Frame {
-        char c1 = 0;
-        char c2 = 0;
-        QByteArray payload;
-        bool tooLong = false;
-    };
-
-    // Feeds one byte; returns true when it completed a frame (see frame()).
-    bool feed(char byte);
-    const Frame &frame() const { return m_frame; }
-
-private:
-    enum class State { WaitStx, Letter1, Letter2, Payload, Closing };
-    State m_state = State::WaitStx;
-    int m_closingCount = 0;
-    Frame m_frame;
-};
 
 // One badge known to the simulator, with its state as the reader sees it.
 struct SimBadge {

@@ -1,35 +1,227 @@
+#include <QCheckBox>
+#include <QDebug>
+#include <array>
+
 #include "app/mainwindow.h"
+#include "link/commands.h"
+#include "tools/cardaccess.h"
 #include "ui_mainwindow.h"
 
-// Raw block and sector-trailer access, badge format: to be built.
+// Raw block and sector-trailer access, badge format (page "Expert").
 
-void MainWindow::on_BTN_ReaderRead_clicked() {}
-void MainWindow::on_BTN_ReaderWrite_clicked() {}
-void MainWindow::on_BTN_ReaderIncrement_clicked() {}
-void MainWindow::on_BTN_ReaderDecrement_clicked() {}
-void MainWindow::on_BTN_TraillerRead_clicked() {}
-void MainWindow::on_BTN_TraillerWrite_clicked() {}
-void MainWindow::on_BTN_TraillerDefault_clicked() {}
-void MainWindow::on_BTN_BadgeFormat_clicked() {}
+namespace {
+using AccessBoxes = std::array<std::array<QCheckBox *, 4>, 3>;
+
+AccessBoxes Boxes(Ui::MainWindow *ui)
+{
+    return {{{ui->CKB_C1B0, ui->CKB_C1B1, ui->CKB_C1B2, ui->CKB_C1B3},
+             {ui->CKB_C2B0, ui->CKB_C2B1, ui->CKB_C2B2, ui->CKB_C2B3},
+             {ui->CKB_C3B0, ui->CKB_C3B1, ui->CKB_C3B2, ui->CKB_C3B3}}};
+}
+
+// What a block or trailer answer shows: the reader's text, or, when it
+// says nothing, whether it accepted; a time-out says so too.
+QString RawResultText(bool ok, char status, const QString &answer, const char *operation)
+{
+    if (ok && !answer.isEmpty())
+        return answer;
+    const char *outcome = !ok ? "->CMD ERREUR" : status == Cmd::StatusOk ? "->OK" : "->ECHEC";
+    return MainWindow::tr(operation) + QLatin1String(outcome);
+}
+}
+
+// Steps shared by the four block commands. False: nothing is to be sent,
+// and the page says why (or the slot is taken, which says nothing).
+bool MainWindow::BlockCommandPrepare(const char *debugLine, int *block, QString *key,
+                                     const char *blockErrorLine)
+{
+    ui->SAI_ReaderRcv->clear();
+    if (!Protocole.Cmd.IsFree.load(std::memory_order_acquire))
+        return false;
+    qDebug("%s", debugLine);
+    if (!BlockNumber(ui->SAI_BlockNumber->text(), block)) {
+        ui->SAI_ReaderSnd->setText(tr("Erreur->Bloque non défini"));
+        if (blockErrorLine)
+            qDebug("%s", blockErrorLine);
+        return false;
+    }
+    if (!KeyText(ui->SAI_KeyToUsed->text(), key)) {
+        ui->SAI_ReaderRcv->setText(tr("Erreur->Clé non valide"));
+        return false;
+    }
+    if (!SingleField(ui->SAI_ReaderSnd->text())) {
+        ui->SAI_ReaderRcv->setText(tr("Erreur->Donnée non valide"));
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::on_BTN_ReaderRead_clicked()
+{
+    int block = 0;
+    QString key;
+    if (BlockCommandPrepare("READER Cmd Read", &block, &key))
+        CommandSend(Cmd::FamilyRaw, Cmd::RawRead,
+                    BlockReadPayload(block, ui->CKB_KeyType->isChecked(), key),
+                    ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
+}
+
+void MainWindow::on_BTN_ReaderWrite_clicked()
+{
+    int block = 0;
+    QString key;
+    if (!BlockCommandPrepare("WRITE Cmd Read", &block, &key, "TEST ISOK OFF"))
+        return;
+    CommandSend(Cmd::FamilyRaw, Cmd::RawWrite,
+                BlockWritePayload(block, ui->CKB_KeyType->isChecked(), key,
+                                  ui->SAI_ReaderSnd->text()),
+                ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
+}
+
+void MainWindow::BlockValueSend(bool increment)
+{
+    int block = 0;
+    QString key;
+    if (!BlockCommandPrepare(increment ? "READER Cmd Increment" : "READER Cmd Decrement", &block,
+                             &key))
+        return;
+    CommandSend(Cmd::FamilyRaw, increment ? Cmd::RawIncrement : Cmd::RawDecrement,
+                BlockValuePayload(block, ui->CKB_KeyType->isChecked(), key, increment,
+                                  ui->SAI_ReaderSnd->text()),
+                ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
+}
+
+void MainWindow::on_BTN_ReaderIncrement_clicked()
+{
+    BlockValueSend(true);
+}
+
+void MainWindow::on_BTN_ReaderDecrement_clicked()
+{
+    BlockValueSend(false);
+}
+
+// Shared start of the trailer commands: false when nothing is to be sent.
+bool MainWindow::TrailerCommandPrepare(const char *debugLine, int *block, QString *key)
+{
+    ui->SAI_TrailerReadResult->clear();
+    if (!Protocole.Cmd.IsFree.load(std::memory_order_acquire))
+        return false;
+    qDebug("%s", debugLine);
+    if (!SectorTrailerBlock(ui->SAI_Sector->text(), block)) {
+        ui->SAI_TrailerReadResult->setText(tr("Erreur->Sector non défini"));
+        return false;
+    }
+    if (KeyText(ui->SAI_KeyToUsed->text(), key))
+        return true;
+    ui->SAI_TrailerReadResult->setText(tr("Erreur->Clé non valide"));
+    return false;
+}
+
+void MainWindow::on_BTN_TraillerRead_clicked()
+{
+    int block = 0;
+    QString key;
+    if (TrailerCommandPrepare("READER Cmd TRAILLER Read", &block, &key))
+        CommandSend(Cmd::FamilyRaw, Cmd::RawRead,
+                    BlockReadPayload(block, ui->CKB_KeyType->isChecked(), key),
+                    ARG_COUPLEUR_TRAILER_READ_RESULT, CmdTimeout::Raw);
+}
+
+void MainWindow::on_BTN_TraillerWrite_clicked()
+{
+    int block = 0;
+    QString key;
+    if (!TrailerCommandPrepare("READER Cmd TRAILLER Write", &block, &key))
+        return;
+    QString keyA;
+    QString keyB;
+    if (!KeyText(ui->SAI_KeyA->text(), &keyA)) {
+        ui->SAI_TrailerReadResult->setText(tr("Erreur->Clé A non valide"));
+        return;
+    }
+    if (!KeyText(ui->SAI_KeyB->text(), &keyB)) {
+        ui->SAI_TrailerReadResult->setText(tr("Erreur->Clé B non valide"));
+        return;
+    }
+    AccessBits bits;
+    const AccessBoxes boxes = Boxes(ui);
+    for (int c = 0; c < 3; ++c)
+        for (int b = 0; b < 4; ++b)
+            bits.bit[c][b] = boxes[c][b]->isChecked();
+    CommandSend(Cmd::FamilyRaw, Cmd::RawWrite,
+                TrailerWritePayload(block, ui->CKB_KeyType->isChecked(), key, keyA, bits, keyB),
+                ARG_COUPLEUR_TRAILER_WRITE_RESULT, CmdTimeout::Raw);
+}
+
+void MainWindow::on_BTN_TraillerDefault_clicked()
+{
+    const QString key = DefaultKeyText();
+    ui->SAI_KeyToUsed->setText(key);
+    ui->SAI_KeyA->setText(key);
+    ui->SAI_KeyB->setText(key);
+}
+
+void MainWindow::on_BTN_BadgeFormat_clicked()
+{
+    if (CommandSend(Cmd::FamilyBadge, Cmd::BadgeFormat, QString(), ARG_BADGE_FORMAT_RESULT,
+                    CmdTimeout::BadgeFormat))
+        ui->SAI_CeationSecuriteResult->setText(tr("Formatage ..."));
+}
 
 void MainWindow::CoupleurBlockResultProcess()
 {
+    qDebug("ARG_COUPLEUR READ RESULT");
     bool ok = false;
     char status = 0;
-    Protocole.CmdAnswer(ok, status);
+    QString answer;
+    if (Protocole.CmdAnswer(ok, status, answer))
+        ui->SAI_ReaderRcv->setText(RawResultText(ok, status, answer, "Bloc"));
 }
 
 void MainWindow::TrailerWriteResultProcess()
 {
-    CoupleurBlockResultProcess();
+    qDebug("ARG_COUPLEUR READ RESULT");
+    bool ok = false;
+    char status = 0;
+    QString answer;
+    if (Protocole.CmdAnswer(ok, status, answer))
+        ui->SAI_TrailerReadResult->setText(RawResultText(ok, status, answer, "Trailer"));
 }
 
 void MainWindow::TrailerReadResultProcess()
 {
-    CoupleurBlockResultProcess();
+    qDebug("ARG_COUPLEUR READ RESULT");
+    bool ok = false;
+    char status = 0;
+    QString answer;
+    if (!Protocole.CmdAnswer(ok, status, answer))
+        return;
+    ui->SAI_TrailerReadResult->setText(RawResultText(ok, status, answer, "Trailer"));
+    if (!ok || status != Cmd::StatusOk)
+        return;
+    const TrailerBytes trailer = TrailerFromAnswer(answer);
+    qDebug("ARG_COUPLEUR READ CMD **%x %x %x****", trailer[7], trailer[8], trailer[9]);
+    const AccessBits bits = AccessBitsFromTrailer(trailer);
+    const AccessBoxes boxes = Boxes(ui);
+    for (int c = 0; c < 3; ++c)
+        for (int b = 0; b < 4; ++b)
+            boxes[c][b]->setChecked(bits.bit[c][b]);
+    ui->SAI_KeyA->setText(ByteText(trailer.data(), KeySize));
+    ui->SAI_KeyB->setText(ByteText(trailer.data() + TrailerSize - KeySize, KeySize));
 }
 
 void MainWindow::BadgeFormatResultProcess()
 {
-    CoupleurBlockResultProcess();
+    bool ok = false;
+    char status = 0;
+    QString answer;
+    if (!Protocole.CmdAnswer(ok, status, answer))
+        return;
+    if (!ok)
+        ui->SAI_CeationSecuriteResult->setText(tr("Formatage->CMD ECHEC"));
+    else if (status != Cmd::StatusOk)
+        ui->SAI_CeationSecuriteResult->setText(tr("Formatage->ECHEC(Sector=") + answer + ")");
+    else
+        ui->SAI_CeationSecuriteResult->setText(tr("Formatage->OK"));
 }

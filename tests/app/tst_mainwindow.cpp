@@ -5,6 +5,7 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include "app/pollanswer.h"
 #include "app/portlist.h"
 #include "link/commands.h"
 #include "tests/support/windowfixture.h"
@@ -59,6 +60,30 @@ private slots:
         QFETCH(QStringList, enumerated);
         QFETCH(QStringList, expected);
         QCOMPARE(PortListMerge(preferred, enumerated), expected);
+    }
+
+    void pollAnswerRead_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("support");
+        QTest::addColumn<bool>("supportOk");
+        QTest::addColumn<quint32>("status");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("valid badge") << "11100000;UID=04A1" << true << true << 0u << "000";
+        QTest::newRow("read error with detail") << "11006ABC;UID=1" << true << false << 6u << "ABC";
+        QTest::newRow("negative code is large") << "110-1" << true << false << quint32(-1) << "";
+        QTest::newRow("not a number") << "110xx" << true << false << 0u << "";
+        QTest::newRow("removed") << "10" << false << false << 0u << "";
+        QTest::newRow("empty") << "" << false << false << 0u << "";
+    }
+    void pollAnswerRead()
+    {
+        QFETCH(QString, answer);
+        const PollAnswer poll = PollAnswerParse(answer);
+        QTEST(poll.support, "support");
+        QTEST(poll.supportOk, "supportOk");
+        QTEST(poll.status, "status");
+        QTEST(poll.detail, "detail");
     }
 
     void startOpensGivenPortAndConnectTogglesIt()

@@ -62,6 +62,8 @@ private slots:
     void recordDate();
     void transaction_data();
     void transaction();
+    void recordToFields_data();
+    void recordToFields();
 };
 
 void TestBadgeRecord::build_data()
@@ -315,6 +317,31 @@ void TestBadgeRecord::transaction()
     QFETCH(quint32, cents);
     QFETCH(QString, payload);
     QCOMPARE(TransactionPayload(counter, type, cents), payload);
+}
+
+void TestBadgeRecord::recordToFields_data()
+{
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QString>("fields");
+    QTest::newRow("shown as the form writes them")
+        << "Cda=240115;Cn0=1500;Tyc=16;Lev=0;Vda=281231;Naf=Hélène"
+        << "Cda=15/01/24|Cn0=15.00|Tyc=16|Lev=1|Vda=31/12/28|Naf=Hélène";
+    QTest::newRow("malformed values left out")
+        << "Cda=241315;Cn0=abc;Tyc=x;Vda=;Usr=41" << "Usr=41";
+    QTest::newRow("unknown keys and stray parts left out") << "Foo=1;;=2;UID" << "UID=";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestBadgeRecord::recordToFields()
+{
+    QFETCH(QString, record);
+    QFETCH(QString, fields);
+    QStringList shown;
+    for (const BadgeFieldText &field : BadgeRecordToFields(record)) {
+        shown << field.key + "=" + field.text;
+        QCOMPARE(field.date.isValid(), field.key == "Cda" || field.key == "Vda");
+    }
+    QCOMPARE(shown.join('|'), fields);
 }
 
 QTEST_APPLESS_MAIN(TestBadgeRecord)

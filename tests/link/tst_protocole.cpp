@@ -310,6 +310,7 @@ private slots:
 
     void openWithEmptyName();
     void openThenClose();
+    void closeEndsTheOutstandingRequest();
     void failedOpen();
     void unplug_data();
     void unplug();
@@ -912,6 +913,25 @@ void TestProtocole::openThenClose()
     // Opened again, the line works.
     QVERIFY(openLink());
     QVERIFY(barrier(ARG_CONFIG_GET_RESULT));
+}
+
+void TestProtocole::closeEndsTheOutstandingRequest()
+{
+    // Its owner hears of the end at once instead of at the next open.
+    QVERIFY(openLink());
+    QCOMPARE(engine->CmdRequest('V', 'G', "3.0.1", ARG_CONFIG_GET_RESULT, 60000),
+             quint8(QProtocole::REQ_QUEUED));
+    QCOMPARE(reader.nextFrame(3000), request('V', 'G', "3.0.1"));
+    const int mark = rec->size();
+    engine->PostComRequest(QProtocole::COM_CLOSE);
+    QVERIFY(rec->waitFor(Recorder::status("Fermé"), 3000, mark) >= 0);
+    QCOMPARE(rec->since(mark), (QStringList{Recorder::data(2, ARG_CONFIG_GET_RESULT),
+                                            Recorder::data(2, ARG_PORT_STATE), Recorder::status("Fermé")}));
+    bool ok = true;
+    char status = 0;
+    QCOMPARE(engine->CmdAnswer(ok, status), quint8(1));
+    QVERIFY(!ok);
+    QVERIFY(engine->Cmd.IsFree.load());
 }
 
 void TestProtocole::failedOpen()

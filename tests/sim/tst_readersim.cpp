@@ -353,7 +353,7 @@ void TestReaderSim::framing_data()
         << request('V', 'G', QByteArray(999, 'a')) << QByteArrayList{"V1"};
     QTest::newRow("over-long payload refused, link still usable")
         << request('V', 'P', QByteArray(5000, 'a')) + poll << QByteArrayList{"V4", "B00"};
-    QTest::newRow("other families refused") << request('F', 'C', "Fil=5") << QByteArrayList{"F1"};
+    QTest::newRow("unknown family refused") << request('Z', 'C', "Fil=5") << QByteArrayList{"Z1"};
     QTest::newRow("badge format refused") << request('B', 'F') << QByteArrayList{"B1"};
 }
 

@@ -1,0 +1,119 @@
+#include "blacklist/blacklisttext.h"
+
+#include <QDate>
+#include <QRegularExpression>
+#include <QTextCodec>
+
+using namespace BlackList;
+
+QString BlackListCellClean(const QString &text, int column)
+{
+    QString clean;
+    clean.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char(';') || c.category() == QChar::Other_Control)
+            continue;
+        if (c == QLatin1Char('=') && column < ColumnReason)
+            continue;
+        clean.append(c);
+    }
+    return clean;
+}
+
+QString BlackListLineDecode(const QByteArray &bytes)
+{
+    QByteArray line = bytes;
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    QTextCodec::ConverterState state;
+    const QString utf8 = QTextCodec::codecForName("UTF-8")->toUnicode(line.constData(), line.size(),
+                                                                      &state);
+    if (state.invalidChars == 0 && state.remainingChars == 0)
+        return utf8;
+    return QString::fromLatin1(line);
+}
+
+QStringList BlackListLineToCells(const QString &line)
+{
+    QStringList cells = line.split(QLatin1Char(';'));
+    while (cells.size() > ColumnCount)
+        cells.removeLast();
+    while (cells.size() < ColumnCount)
+        cells.append(QString());
+    return cells;
+}
+
+namespace {
+// Two digits each. The century is taken as 2000-2099 for the check only,
+// so that 29/02/00 is a date (a 1900-based reading would refuse it).
+bool SplitDate(const QString &text, const QString &pattern, int *year, int *month, int *day)
+{
+    const QRegularExpressionMatch match = QRegularExpression(pattern).match(text);
+    if (!match.hasMatch())
+        return false;
+    *year = match.captured(QStringLiteral("y")).toInt();
+    *month = match.captured(QStringLiteral("m")).toInt();
+    *day = match.captured(QStringLiteral("d")).toInt();
+    return QDate(2000 + *year, *month, *day).isValid();
+}
+
+QString TwoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+const QString EntryKeys[] = {QStringLiteral("Cda"), QStringLiteral("UID"), QStringLiteral("Usr"),
+                             QStringLiteral("Grp")};
+}
+
+QString BlackListDateToEntry(const QString &date)
+{
+    int year = 0, month = 0, day = 0;
+    if (!SplitDate(date, QStringLiteral("^(?<d>\\d\\d)/(?<m>\\d\\d)/(?<y>\\d\\d)$"), &year, &month,
+                   &day))
+        return QString();
+    return TwoDigits(year) + TwoDigits(month) + TwoDigits(day);
+}
+
+QString BlackListDateFromEntry(const QString &date)
+{
+    int year = 0, month = 0, day = 0;
+    if (!SplitDate(date, QStringLiteral("^(?<y>\\d\\d)(?<m>\\d\\d)(?<d>\\d\\d)$"), &year, &month,
+                   &day))
+        return date;
+    return TwoDigits(day) + QLatin1Char('/') + TwoDigits(month) + QLatin1Char('/') + TwoDigits(year);
+}
+
+QString BlackListCellsToEntry(const QStringList &cells)
+{
+    QStringList pairs;
+    pairs << EntryKeys[0] + QLatin1Char('=') + BlackListDateToEntry(cells.value(ColumnDate).trimmed());
+    for (int column = ColumnUid; column <= ColumnGroup; ++column)
+        pairs << EntryKeys[column] + QLatin1Char('=') + BlackListCellClean(cells.value(column), column);
+    return pairs.join(QLatin1Char(';'));
+}
+
+bool BlackListEntryToCells(const QString &entry, QStringList *cells)
+{
+    if (entry.isEmpty())
+        return false;
+    QStringList row;
+    for (int column = 0; column < ColumnCount; ++column)
+        row.append(QString());
+    for (const QString &pair : entry.split(QLatin1Char(';'))) {
+        const int eq = pair.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            return false;
+        const QString key = pair.left(eq);
+        for (int column = ColumnDate; column <= ColumnGroup; ++column) {
+            if (key != EntryKeys[column])
+                continue;
+            const QString value = BlackListCellClean(pair.mid(eq + 1), column);
+            row[column] = column == ColumnDate ? BlackListDateFromEntry(value) : value;
+        }
+    }
+    *cells = row;
+    return true;
+}

@@ -1,0 +1,52 @@
+#ifndef BLACKLISTTEXT_H
+#define BLACKLISTTEXT_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Text forms of a blacklist row: the line of "listenoire.txt" (five cells,
+// each followed by ";") and the entry pairs that the reader's list file
+// holds (Cda, UID, Usr, Grp). Column 4, the reason, stays in the file.
+namespace BlackList {
+constexpr int ColumnDate = 0;
+constexpr int ColumnUid = 1;
+constexpr int ColumnUser = 2;
+constexpr int ColumnGroup = 3;
+constexpr int ColumnReason = 4;
+constexpr int ColumnCount = 5;
+
+// Date as shown in the table and as the reader stores it.
+constexpr const char *TableDateFormat = "dd/MM/yy";
+
+// A line longer than this (line end excluded) is no blacklist line.
+constexpr int MaxLineBytes = 64 * 1024;
+// A file with more lines is no blacklist either; the reader's list file is
+// far smaller.
+constexpr int MaxFileRows = 10000;
+}
+
+// A cell's text with what would break its line or its entry dropped: ";" in
+// every column, "=" in the first four, and control characters.
+QString BlackListCellClean(const QString &text, int column);
+
+// One line of the file, line end removed; UTF-8, or Latin-1 when the bytes
+// are not valid UTF-8 (files written by earlier versions).
+QString BlackListLineDecode(const QByteArray &bytes);
+
+// The cells of a line: split at ";", empty parts kept, parts beyond the last
+// column dropped, missing ones empty. Always ColumnCount cells.
+QStringList BlackListLineToCells(const QString &line);
+
+// "dd/MM/yy" to the reader's "yyMMdd"; empty when the text is no such date.
+QString BlackListDateToEntry(const QString &date);
+// The reader's "yyMMdd" to "dd/MM/yy"; any other text is kept as it is.
+QString BlackListDateFromEntry(const QString &date);
+
+// "Cda=..;UID=..;Usr=..;Grp=.." from the cells of a row.
+QString BlackListCellsToEntry(const QStringList &cells);
+// The cells of a row from an entry as the reader sends it back; false when
+// the text is not pairs (key "=" value, joined by ";").
+bool BlackListEntryToCells(const QString &entry, QStringList *cells);
+
+#endif

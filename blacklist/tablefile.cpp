@@ -1,0 +1,165 @@
+#include "blacklist/tablefile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+#include <QTableWidget>
+
+#include "blacklist/blacklisttext.h"
+
+using namespace BlackList;
+
+namespace {
+// The longest line read at once: the bound, "\r\n", and one byte to tell
+// a line over the bound.
+constexpr qint64 LineReadBytes = MaxLineBytes + 3;
+
+int LineContentBytes(const QByteArray &bytes)
+{
+    int size = bytes.size();
+    if (size > 0 && bytes.at(size - 1) == '\n')
+        --size;
+    if (size > 0 && bytes.at(size - 1) == '\r')
+        --size;
+    return size;
+}
+
+QStringList RowCells(QTableWidget *table, int row)
+{
+    QStringList cells;
+    for (int column = 0; column < table->columnCount(); ++column)
+        cells << TableCellText(table, row, column);
+    return cells;
+}
+
+void RowAppendCells(QTableWidget *table, const QStringList &cells)
+{
+    TableRowAppend(table);
+    const int row = table->rowCount() - 1;
+    for (int column = 0; column < table->columnCount() && column < cells.size(); ++column)
+        table->item(row, column)->setText(cells.at(column));
+}
+}
+
+QString TableCellText(QTableWidget *table, int row, int column)
+{
+    const QTableWidgetItem *item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+int TableRowAppend(QTableWidget *table)
+{
+    const int row = table->rowCount();
+    table->insertRow(row);
+    for (int column = 0; column < table->columnCount(); ++column)
+        table->setItem(row, column, new QTableWidgetItem(QString()));
+    return table->columnCount();
+}
+
+void TableClear(QTableWidget *table)
+{
+    for (int count = table->rowCount(); count > 0; --count)
+        table->removeRow(0);
+}
+
+bool TableRowToLine(QTableWidget *table, int row, QString *out)
+{
+    out->clear();
+    if (row < 0 || row >= table->rowCount())
+        return false;
+    const QStringList cells = RowCells(table, row);
+    for (int column = 0; column < cells.size(); ++column)
+        *out += BlackListCellClean(cells.at(column), column) + QLatin1Char(';');
+    return true;
+}
+
+void TableLineToRow(QTableWidget *table, const QString &line)
+{
+    RowAppendCells(table, BlackListLineToCells(line));
+}
+
+void TableRowsReplace(QTableWidget *table, const QList<QStringList> &rows)
+{
+    TableClear(table);
+    for (const QStringList &cells : rows)
+        RowAppendCells(table, cells);
+}
+
+int TableRowRemoveSelected(QTableWidget *table)
+{
+    const QList<QTableWidgetItem *> selected = table->selectedItems();
+    if (selected.isEmpty())
+        return -1;
+    const int row = selected.first()->row();
+    table->removeRow(row);
+    return row;
+}
+
+int BlackListRowToEntry(QTableWidget *table, int row, QString *out)
+{
+    out->clear();
+    if (row < 0 || row >= table->rowCount())
+        return 0;
+    *out = BlackListCellsToEntry(RowCells(table, row));
+    return 1;
+}
+
+bool TTableFile::TableSave(QTableWidget *table, const QString &fileName)
+{
+    qDebug("Sauvegarde liste noire dans %s", qUtf8Printable(fileName));
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    QString line;
+    for (int row = 0; TableRowToLine(table, row, &line); ++row) {
+        const QByteArray bytes = line.toUtf8() + '\n';
+        if (file.write(bytes) != bytes.size()) {
+            file.cancelWriting();
+            return false;
+        }
+    }
+    return file.commit();
+}
+
+bool TTableFile::TableLoad(QTableWidget *table, const QString &fileName)
+{
+    qDebug("load liste noire dans %s", qUtf8Printable(fileName));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Read whole before touching the table: a file that turns out unreadable
+    // must not cost the rows shown.
+    QList<QStringList> rows;
+    while (!file.atEnd()) {
+        const QByteArray bytes = file.readLine(LineReadBytes);
+        if (bytes.isEmpty() && file.error() != QFileDevice::NoError)
+            return false;
+        if (LineContentBytes(bytes) > MaxLineBytes) {
+            qDebug("load liste noire : ligne %d trop longue", rows.size() + 1);
+            return false;
+        }
+        if (rows.size() == MaxFileRows) {
+            qDebug("load liste noire : plus de %d lignes", MaxFileRows);
+            return false;
+        }
+        rows.append(BlackListLineToCells(BlackListLineDecode(bytes)));
+    }
+    TableRowsReplace(table, rows);
+    return true;
+}
+
+int TTableFile::TableFirst(QTableWidget *table, RowFunction fn, QString *out)
+{
+    CurrentRow = 0;
+    if (table->rowCount() == 0)
+        return 0;
+    return fn(table, 0, out);
+}
+
+int TTableFile::TableNext(QTableWidget *table, RowFunction fn, QString *out)
+{
+    ++CurrentRow;
+    if (CurrentRow < table->rowCount())
+        return fn(table, CurrentRow, out);
+    return 0;
+}

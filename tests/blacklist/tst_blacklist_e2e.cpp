@@ -1,0 +1,309 @@
+// The blacklist page end to end: the window clicked like an operator does,
+// the simulated reader's list file on the other side of a pseudo-terminal.
+#include <QDate>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "link/commands.h"
+#include "tests/support/windowfixture.h"
+
+namespace {
+// Answers every question box with one button and keeps their texts.
+class QuestionAnswerer : public QObject
+{
+public:
+    explicit QuestionAnswerer(QMessageBox::StandardButton button) : m_button(button)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            texts << box->text();
+            box->button(m_button)->click();
+        });
+        m_timer.start(20);
+    }
+    QStringList texts;
+
+private:
+    QMessageBox::StandardButton m_button;
+    QTimer m_timer;
+};
+
+const QStringList ThreeRows{"12/05/16|04A1B2C3|12|3|perdu", "31/12/99|||7|groupe parti",
+                            "|04D9F0A1|41||volé"};
+const QStringList ThreeEntries{"Cda=160512;UID=04A1B2C3;Usr=12;Grp=3", "Cda=991231;UID=;Usr=;Grp=7",
+                               "Cda=;UID=04D9F0A1;Usr=41;Grp="};
+}
+
+class TestBlackListEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<WindowWithReader> w;
+    std::unique_ptr<TextHistory> status;
+    std::unique_ptr<TextHistory> protocol;
+    std::unique_ptr<QTemporaryDir> dir;
+    QStringList requests;  // polls left out
+    QStringList progress;
+
+    QPushButton *button(const char *name) { return w->field<QPushButton>(name); }
+    QTableWidget *table() { return w->field<QTableWidget>("TABLE_BlackList"); }
+    bool slotFree() const { return w->window->Protocole.Cmd.IsFree.load(); }
+
+    void addRow(const QString &row)
+    {
+        button("BTN_BlackListNew")->click();
+        const QStringList cells = row.split('|');
+        for (int column = 0; column < cells.size(); ++column)
+            table()->item(table()->rowCount() - 1, column)->setText(cells.at(column));
+    }
+    QStringList rows()
+    {
+        QStringList all;
+        for (int row = 0; row < table()->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < table()->columnCount(); ++column)
+                cells << table()->item(row, column)->text();
+            all << cells.join('|');
+        }
+        return all;
+    }
+    // A command of our own once the slot is free: the reader has seen all
+    // that the clicks sent when this one arrives.
+    void flushRequests()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(slotFree(), 5000);
+        w->window->Protocole.CmdRequest('V', 'G', "9.9", ARG_NONE, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(requests.contains("VG9.9"), 5000);
+        requests.removeAll("VG9.9");
+        bool ok = false;
+        char answer = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.CmdAnswer(ok, answer) == 1, 5000);
+    }
+    static QStringList adds(const QStringList &entries)
+    {
+        QStringList sent{"FCFil=5"};
+        for (const QString &entry : entries)
+            sent << "FAFil=5;" + entry;
+        return sent;
+    }
+
+private slots:
+    void init()
+    {
+        w = std::make_unique<WindowWithReader>();
+        QVERIFY(w->start());
+        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(button("BTN_BlackListWriteToSupport")->isEnabled(), 5000);
+        dir = std::make_unique<QTemporaryDir>();
+        w->window->ConfigStartFolder = dir->path();
+        status = std::make_unique<TextHistory>(w->field("SAI_BlackListStatus"));
+        protocol = std::make_unique<TextHistory>(w->field("SAI_ProtocoleStatus"));
+        requests.clear();
+        progress.clear();
+        connect(&w->sim, &ReaderSim::requestReceived, this, [this](char c1, char c2, const QByteArray &payload) {
+            if (c1 != 'B' || c2 != 'S')
+                requests << QString(c1) + c2 + QString::fromUtf8(payload);
+        });
+        connect(&w->window->Chain, &CommandChain::progress, this,
+                [this](const QString &name, int done, int total) {
+                    progress << QString("%1 %2 / %3").arg(name).arg(done).arg(total);
+                });
+    }
+    void cleanup()
+    {
+        status.reset();
+        protocol.reset();
+        w.reset();
+        dir.reset();
+    }
+
+    void tableAndFileButtons()
+    {
+        QLineEdit *line = w->field("SAI_BlackListStatus");
+        button("BTN_BlackListNew")->click();
+        QCOMPARE(line->text(), QString("Ligne insérée, saisir le numéro de goupe ou d'utilisateur"));
+        QCOMPARE(rows(), QStringList{QDate::currentDate().toString("dd/MM/yy") + "||||"});
+        table()->item(0, 4)->setText("volé");
+        addRow("|||7|");
+        button("BTN_BlackListWriteToFile")->click();
+        QVERIFY(status->contains("Enregistrement liste noire..."));
+        QCOMPARE(line->text(), QString("Enregistrement liste noire->OK"));
+        const QStringList saved = rows();
+
+        table()->clearSelection();
+        button("BTN_BlackListDelete")->click();
+        QCOMPARE(line->text(), QString("sélectionnez une ligne auparavant"));
+        table()->setCurrentCell(0, 2);
+        button("BTN_BlackListDelete")->click();
+        QCOMPARE(line->text(), QString("Ligne supprimée"));
+        QCOMPARE(rows(), saved.mid(1));
+        button("BTN_BlackListReadFromFile")->click();
+        QVERIFY(status->contains("Chargement liste noire..."));
+        QCOMPARE(line->text(), QString("Chargement liste noire->OK"));
+        QCOMPARE(rows(), saved);
+
+        // The file gone, the rows shown stay; a save that cannot be made says so.
+        QVERIFY(QFile::remove(dir->filePath("listenoire.txt")));
+        button("BTN_BlackListReadFromFile")->click();
+        QCOMPARE(line->text(), QString("Chargement liste noire->ECHEC"));
+        QCOMPARE(rows(), saved);
+        w->window->ConfigStartFolder = dir->filePath("absent");
+        button("BTN_BlackListWriteToFile")->click();
+        QCOMPARE(line->text(), QString("Enregistrement liste noire->ECHEC"));
+    }
+
+    void writeThenReadBack_data()
+    {
+        QTest::addColumn<bool>("polling");
+        QTest::newRow("reader idle") << false;
+        QTest::newRow("polling holds the slot") << true;
+    }
+    void writeThenReadBack()
+    {
+        QFETCH(bool, polling);
+        for (const QString &row : ThreeRows)
+            addRow(row);
+        if (polling)
+            button("BTN_BadgeRead")->click();
+
+        button("BTN_BlackListWriteToSupport")->click();
+        QVERIFY(!button("BTN_BlackListWriteToSupport")->isEnabled());
+        QVERIFY(!button("BTN_BlackListReadFromSupport")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Add->FIN"), 10000);
+        for (const char *text : {"LN Put", "LN effacement->OK", "LN Add->OK"})
+            QVERIFY2(status->contains(text), text);
+        QCOMPARE(requests, adds(ThreeEntries));
+        QCOMPARE(w->sim.listFile().entries(), ThreeEntries);
+        QCOMPARE(progress, (QStringList{"LN Ecriture 0 / 3", "LN Ecriture 1 / 3", "LN Ecriture 2 / 3",
+                                        "LN Ecriture 3 / 3"}));
+        QTRY_VERIFY(button("BTN_BlackListReadFromSupport")->isEnabled());
+
+        QuestionAnswerer yes(QMessageBox::Yes);
+        requests.clear();
+        button("BTN_BlackListReadFromSupport")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Lecture->OK"), 10000);
+        QVERIFY(status->contains("LN Lecture ..."));
+        QCOMPARE(yes.texts, QStringList{"Remplacer les 3 lignes de la table par les 3 entrées lues ?"});
+        QCOMPARE(requests, (QStringList{"FGFil=5;Pos=0", "FGFil=5;Pos=1", "FGFil=5;Pos=2", "FGFil=5;Pos=3"}));
+        QStringList expected;
+        for (const QString &row : ThreeRows)
+            expected << row.section('|', 0, 3) + "|";
+        QCOMPARE(rows(), expected);
+        if (polling)
+            button("BTN_BadgeRead")->click();
+    }
+
+    void readBackReplacesOnlyACompleteList_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<bool>("mute");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("result");
+        const QStringList old{"01/01/20|OLD|||garder"};
+        const QStringList read{"12/05/16|04A1|||", "||41|3|"};
+        QTest::newRow("empty table") << QStringList{} << false << int(QMessageBox::No) << read << "LN Lecture->OK";
+        QTest::newRow("confirmed") << old << false << int(QMessageBox::Yes) << read << "LN Lecture->OK";
+        QTest::newRow("declined") << old << false << int(QMessageBox::No) << old << "LN Lecture->annulée";
+        QTest::newRow("time-out") << old << true << int(QMessageBox::Yes) << old << "LN Lecture->ECHEC";
+    }
+    void readBackReplacesOnlyACompleteList()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(bool, mute);
+        QFETCH(int, answer);
+        QFETCH(QStringList, after);
+        QFETCH(QString, result);
+        w->sim.handleControlLine("liste ajoute Cda=160512;UID=04A1");
+        w->sim.handleControlLine("liste ajoute Usr=41;Grp=3");
+        QCOMPARE(w->sim.listFile().entries().size(), 2);
+        for (const QString &row : before)
+            addRow(row);
+        if (mute)
+            w->sim.handleControlLine("next mute FG");
+
+        QuestionAnswerer answerer{QMessageBox::StandardButton(answer)};
+        button("BTN_BlackListReadFromSupport")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains(result), 10000);
+        QCOMPARE(rows(), after);
+        QCOMPARE(answerer.texts.size(), int(!before.isEmpty() && !mute));
+        QTRY_VERIFY(button("BTN_BlackListWriteToSupport")->isEnabled());
+    }
+
+    void emptyTableSendsOnlyTheClear()
+    {
+        w->sim.handleControlLine("liste ajoute UID=04A1");
+        button("BTN_BlackListWriteToSupport")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Aucun liste à envoyer11"), 5000);
+        flushRequests();
+        QCOMPARE(requests, QStringList{"FCFil=5"});
+        QVERIFY(w->sim.listFile().entries().isEmpty());
+    }
+
+    void writeFailures_data()
+    {
+        QTest::addColumn<QString>("fault");  // a control line of the simulator
+        QTest::addColumn<int>("nth");        // applied to this request with the fault's letters
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<int>("sent");       // requests of the chain that reach the reader
+        QTest::addColumn<QStringList>("entries");
+        const QStringList kept{"Cda=;UID=KEPT;Usr=;Grp="};
+        QTest::newRow("silent second add") << "next mute FA" << 2 << "LN Add->ECHEC" << 3
+                                           << QStringList(ThreeEntries.mid(0, 1));
+        QTest::newRow("refused second add") << "next refuse FA" << 2 << "LN Add->ECHEC" << 3
+                                            << QStringList(ThreeEntries.mid(0, 1));
+        QTest::newRow("refused clear") << "next refuse FC" << 1 << "LN effacement->échec" << 1 << kept;
+        QTest::newRow("silent clear") << "next mute FC" << 1 << "LN effacement->échec" << 1 << kept;
+    }
+    void writeFailures()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, nth);
+        QFETCH(QString, result);
+        QFETCH(int, sent);
+        QFETCH(QStringList, entries);
+        w->sim.handleControlLine("liste ajoute UID=KEPT");
+        for (const QString &row : ThreeRows)
+            addRow(row);
+        const QString letters = fault.right(2);
+        int seen = 0;
+        // The simulator signals a request before it looks for a fault, so a
+        // fault set here applies to this very request.
+        const auto faultSetter = connect(&w->sim, &ReaderSim::requestReceived, this,
+                [&](char c1, char c2, const QByteArray &) {
+                    if (QString(c1) + c2 == letters && ++seen == nth)
+                        w->sim.handleControlLine(fault);
+                });
+
+        button("BTN_BlackListWriteToSupport")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains(result), 10000);
+        QCOMPARE(w->field("SAI_BlackListStatus")->text(), result);
+        QCOMPARE(protocol->contains("LN Add->ECHEC"), result == "LN Add->ECHEC");
+        QVERIFY(!status->contains("LN Add->FIN"));
+        flushRequests();
+        QCOMPARE(requests, adds(ThreeEntries).mid(0, sent));
+        QCOMPARE(w->sim.listFile().entries(), entries);
+        QVERIFY(button("BTN_BlackListWriteToSupport")->isEnabled());
+        disconnect(faultSetter);
+    }
+
+    void readerButtonsSendNothing()
+    {
+        addRow("|04A1|||");
+        for (const char *name : {"BTN_BlackListReadFromReader", "BTN_BlackListWriteToReader"}) {
+            QVERIFY2(button(name)->isEnabled(), name);
+            button(name)->click();
+        }
+        flushRequests();
+        QCOMPARE(requests, QStringList{});
+        QVERIFY(w->field("SAI_BlackListStatus")->text().startsWith("Ligne insérée"));
+    }
+};
+
+QTEST_MAIN(TestBlackListEndToEnd)
+#include "tst_blacklist_e2e.moc"

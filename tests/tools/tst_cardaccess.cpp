@@ -1,0 +1,184 @@
+// The plain logic of the maintenance tools: trailer access bytes both ways,
+// the answer of a trailer read, payloads, field checks, clock texts.
+#include <QtTest>
+
+#include "tools/cardaccess.h"
+#include "tools/readertools.h"
+
+Q_DECLARE_METATYPE(AccessBits)
+
+namespace {
+const QString Ff6 = "0xFF 0xFF 0xFF 0xFF 0xFF 0xFF";
+
+AccessBits Bits(std::initializer_list<std::pair<int, int>> set)
+{
+    AccessBits bits;
+    for (const auto &cb : set)
+        bits.bit[cb.first - 1][cb.second] = true;
+    return bits;
+}
+
+AccessBits AllBits()
+{
+    AccessBits bits;
+    for (auto &c : bits.bit)
+        for (bool &b : c)
+            b = true;
+    return bits;
+}
+
+TrailerBytes WithAccess(const std::array<quint8, AccessSize> &access)
+{
+    TrailerBytes trailer{};
+    std::copy(access.begin(), access.end(), trailer.begin() + 6);
+    return trailer;
+}
+}
+
+class TestCardAccess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void accessBytes_data()
+    {
+        QTest::addColumn<AccessBits>("bits");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << AccessBits() << "0xFF 0x0F 0x00 0x00";
+        QTest::newRow("C3 of block 3") << Bits({{3, 3}}) << "0xFF 0x07 0x80 0x00";
+        QTest::newRow("all twelve") << AllBits() << "0x00 0xF0 0xFF 0x00";
+        QTest::newRow("C1 of block 0") << Bits({{1, 0}}) << "0xFE 0x1F 0x00 0x00";
+        QTest::newRow("C2 of block 2") << Bits({{2, 2}}) << "0xBF 0x0F 0x04 0x00";
+    }
+    void accessBytes()
+    {
+        QFETCH(AccessBits, bits);
+        QFETCH(QString, text);
+        QCOMPARE(AccessText(bits), text);
+        QVERIFY(AccessBitsFromTrailer(WithAccess(AccessBytes(bits))) == bits);
+    }
+
+    // Every combination of the twelve boxes reads back as itself, and each
+    // inverted copy is the complement of its plain bit.
+    void everyCombinationReadsBack()
+    {
+        for (int mask = 0; mask < 4096; ++mask) {
+            AccessBits bits;
+            for (int i = 0; i < 12; ++i)
+                bits.bit[i / 4][i % 4] = mask & (1 << i);
+            const auto bytes = AccessBytes(bits);
+            QVERIFY(AccessBitsFromTrailer(WithAccess(bytes)) == bits);
+            QCOMPARE(quint8(bytes[0] ^ ((bytes[2] << 4) | (bytes[1] >> 4))), quint8(0xFF));
+            QCOMPARE(quint8((bytes[1] & 0x0F) ^ (bytes[2] >> 4)), quint8(0x0F));
+            QCOMPARE(bytes[3], quint8(0));
+        }
+    }
+
+    void trailerAnswer_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("keyA");
+        QTest::addColumn<AccessBits>("bits");
+        QTest::addColumn<QString>("keyB");
+        const QString zero6 = "0x00 0x00 0x00 0x00 0x00 0x00";
+        QTest::newRow("transport") << Ff6 + " 0xFF 0x07 0x80 0x69 " + Ff6 << Ff6 << Bits({{3, 3}})
+                                   << Ff6;
+        QTest::newRow("short: the rest is 0") << "0x01 0x02 0x03" << "0x01 0x02 0x03 0x00 0x00 0x00"
+                                              << AccessBits() << zero6;
+        QTest::newRow("longer: 16 bytes taken")
+            << Ff6 + " 0xFF 0x07 0x80 0x69 " + Ff6 + " 0x11 0x22 0x33" << Ff6 << Bits({{3, 3}}) << Ff6;
+        QTest::newRow("empty") << "" << zero6 << AccessBits() << zero6;
+        QTest::newRow("stray text") << "KO" << "0x4B 0x4F 0x00 0x00 0x00 0x00" << AccessBits()
+                                    << zero6;
+    }
+    void trailerAnswer()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, keyA);
+        QFETCH(AccessBits, bits);
+        QFETCH(QString, keyB);
+        const TrailerBytes trailer = TrailerFromAnswer(answer);
+        QCOMPARE(ByteText(trailer.data(), KeySize), keyA);
+        QVERIFY(AccessBitsFromTrailer(trailer) == bits);
+        QCOMPARE(ByteText(trailer.data() + 10, KeySize), keyB);
+    }
+
+    void numbers_data()
+    {
+        QTest::addColumn<bool>("sector");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("block");  // -1: refused
+        QTest::newRow("sector 0") << true << "0" << 3;
+        QTest::newRow("sector 1") << true << "1" << 7;
+        QTest::newRow("sector 15") << true << "15" << 63;
+        QTest::newRow("sector -1") << true << "-1" << -1;
+        QTest::newRow("sector 16") << true << "16" << -1;
+        QTest::newRow("sector 40") << true << "40" << -1;
+        QTest::newRow("sector empty") << true << "" << -1;
+        QTest::newRow("block 0") << false << "0" << 0;
+        QTest::newRow("block 63") << false << "63" << 63;
+        QTest::newRow("block 64") << false << "64" << -1;
+        QTest::newRow("block -1") << false << "-1" << -1;
+        QTest::newRow("block abc") << false << "abc" << -1;
+        QTest::newRow("block hex") << false << "0x10" << -1;
+    }
+    void numbers()
+    {
+        QFETCH(bool, sector);
+        QFETCH(QString, text);
+        QFETCH(int, block);
+        int got = -1;
+        const bool ok = sector ? SectorTrailerBlock(text, &got) : BlockNumber(text, &got);
+        QCOMPARE(ok, block >= 0);
+        if (ok)
+            QCOMPARE(got, block);
+    }
+
+    void keys_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("normalized");  // empty: refused
+        QTest::newRow("default") << DefaultKeyText() << Ff6;
+        QTest::newRow("lower case, extra blanks")
+            << " 0xa0  0Xa1 0xA2 0xa3 0xa4 0xa5 " << "0xA0 0xA1 0xA2 0xA3 0xA4 0xA5";
+        QTest::newRow("semicolon") << "0xFF;0xFF 0xFF 0xFF 0xFF 0xFF 0xFF" << "";
+        QTest::newRow("field added") << Ff6 + ";1" << "";
+        QTest::newRow("five bytes") << "0xFF 0xFF 0xFF 0xFF 0xFF" << "";
+        QTest::newRow("seven bytes") << Ff6 + " 0xFF" << "";
+        QTest::newRow("one digit") << "0xF 0xFF 0xFF 0xFF 0xFF 0xFF" << "";
+        QTest::newRow("no prefix") << "FF FF FF FF FF FF" << "";
+        QTest::newRow("not hex") << "0xGG 0xFF 0xFF 0xFF 0xFF 0xFF" << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void keys()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, normalized);
+        QString got;
+        QCOMPARE(KeyText(text, &got), !normalized.isEmpty());
+        if (!normalized.isEmpty())
+            QCOMPARE(got, normalized);
+    }
+
+    void payloads()
+    {
+        QCOMPARE(BlockValuePayload(5, false, "K", true, "10"), QString("5;0;K;1;10"));
+        QCOMPARE(BlockValuePayload(6, true, "K", false, "3"), QString("6;1;K;2;3"));
+        QCOMPARE(BlockReadPayload(7, false, "K"), QString("7;0;K"));
+        QCOMPARE(BlockWritePayload(1, true, "K", "D"), QString("1;1;K;D"));
+        QCOMPARE(TrailerWritePayload(3, false, "K", "A", Bits({{3, 3}}), "B"),
+                 QString("3;0;K;A 0xFF 0x07 0x80 0x00 B"));
+        QVERIFY(SingleField("0x01 0x02"));
+        QVERIFY(!SingleField("0x01;0x02"));
+    }
+
+    void clockTexts()
+    {
+        const ReaderClockTexts texts = ClockTexts(QDateTime(QDate(2026, 12, 6), QTime(14, 5, 59)));
+        QCOMPARE(texts.date, QString("06/12/26"));
+        QCOMPARE(texts.time, QString("14:05"));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCardAccess)
+#include "tst_cardaccess.moc"

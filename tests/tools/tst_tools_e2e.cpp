@@ -1,0 +1,364 @@
+// The maintenance pages end to end: the window started in expert mode,
+// clicked like an operator does, the simulated reader on a pseudo-terminal.
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QAbstractButton>
+#include <QTabWidget>
+#include <QtTest>
+
+#include "tests/support/windowfixture.h"
+
+namespace {
+const QString Ff = "0xFF 0xFF 0xFF 0xFF 0xFF 0xFF";
+const QString Ka = "0xA0 0xA1 0xA2 0xA3 0xA4 0xA5";
+const QString Kb = "0xB0 0xB1 0xB2 0xB3 0xB4 0xB5";
+const QString Zeros = "0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00";
+const QString Data = "0x00 0x11 0x22 0x33 0x44 0x55 0x66 0x77 0x88 0x99 0xAA 0xBB 0xCC 0xDD 0xEE 0xFF";
+// Value 100, 110 and 80 stored at block 5.
+const QString Value100 = "0x64 0x00 0x00 0x00 0x9B 0xFF 0xFF 0xFF 0x64 0x00 0x00 0x00 0x05 0xFA 0x05 0xFA";
+const QString Value110 = "0x6E 0x00 0x00 0x00 0x91 0xFF 0xFF 0xFF 0x6E 0x00 0x00 0x00 0x05 0xFA 0x05 0xFA";
+const QString Value80 = "0x50 0x00 0x00 0x00 0xAF 0xFF 0xFF 0xFF 0x50 0x00 0x00 0x00 0x05 0xFA 0x05 0xFA";
+const char *const AccessBoxes[] = {"CKB_C1B0", "CKB_C2B0", "CKB_C3B0", "CKB_C1B1", "CKB_C2B1", "CKB_C3B1",
+                                   "CKB_C1B2", "CKB_C2B2", "CKB_C3B2", "CKB_C1B3", "CKB_C2B3", "CKB_C3B3"};
+}
+
+// Closes the next file dialog and keeps its title and filters.
+struct FileDialogCatcher {
+    QString title;
+    QStringList filters;
+    void arm() { QTimer::singleShot(0, [this] { poll(); }); }
+    void poll()
+    {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            dialog->reject();
+            return;
+        }
+        QTimer::singleShot(20, [this] { poll(); });
+    }
+};
+
+class TestToolsEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<WindowWithReader> w;
+    QList<QByteArray> requests;  // letters and payload of every request
+
+    QAbstractButton *button(const char *name) { return w->field<QAbstractButton>(name); }
+    QLineEdit *edit(const char *name) { return w->field(name); }
+    QCheckBox *box(const char *name) { return w->field<QCheckBox>(name); }
+    bool slotFree() const { return w->window->Protocole.Cmd.IsFree.load(); }
+
+    QStringList checkedBoxes()
+    {
+        QStringList names;
+        for (const char *name : AccessBoxes)
+            if (box(name)->isChecked())
+                names << name;
+        return names;
+    }
+
+    // Clicks and waits until the answer has been handled.
+    void clickAndWait(const char *name)
+    {
+        QVERIFY(slotFree());
+        button(name)->click();
+        QVERIFY2(!slotFree(), name);
+        QTRY_VERIFY_WITH_TIMEOUT(slotFree(), 5000);
+    }
+
+    void blockCommand(const char *name, const QString &block, const QString &data = QString())
+    {
+        edit("SAI_BlockNumber")->setText(block);
+        edit("SAI_ReaderSnd")->setText(data);
+        clickAndWait(name);
+    }
+
+    // Whether the simulator's parameters accept what the clock and the
+    // output tests write.
+    bool readerAcceptsToolWrites()
+    {
+        QStringList notices;
+        for (const char *assignment : {"12.255.8=06/12/26", "12.255.9=14:05", "12.255.7.0=1"})
+            if (w->sim.config().handle('P', assignment, &notices).status != SimAccepted)
+                return false;
+        return true;
+    }
+
+    QList<QByteArray> valueWrites() const
+    {
+        QList<QByteArray> writes;
+        for (const QByteArray &request : requests)
+            if (request.startsWith("VP"))
+                writes << request.mid(2);
+        return writes;
+    }
+
+private slots:
+    void init()
+    {
+        w = std::make_unique<WindowWithReader>();
+        QVERIFY(w->sim.start());
+        w->window = std::make_unique<MainWindow>(w->sim.slavePath(), true);
+        w->window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load(), 5000);
+        requests.clear();
+        connect(&w->sim, &ReaderSim::requestReceived, this,
+                [this](char c1, char c2, const QByteArray &payload) {
+                    requests << QByteArray() + c1 + c2 + payload;
+                });
+        w->sim.present("credit");
+        button("BTN_TraillerDefault")->click();
+    }
+    void cleanup() { w.reset(); }
+
+    void expertSwitchEnablesTheTwoPages_data()
+    {
+        QTest::addColumn<bool>("expert");
+        QTest::newRow("without") << false;
+        QTest::newRow("with") << true;
+    }
+    void expertSwitchEnablesTheTwoPages()
+    {
+        QFETCH(bool, expert);
+        MainWindow window("/nonexistent/kovrim-tty", expert);
+        auto *tabs = window.findChild<QTabWidget *>("ONG_Main");
+        QCOMPARE(tabs->tabText(6), QString("Tests"));
+        QCOMPARE(tabs->tabText(7), QString("Expert"));
+        QCOMPARE(tabs->isTabEnabled(6), expert);
+        QCOMPARE(tabs->isTabEnabled(7), expert);
+    }
+
+    void blockReadWriteAndWrongKey()
+    {
+        blockCommand("BTN_ReaderRead", "1");
+        QCOMPARE(requests.last(), QByteArray("RR1;0;") + Ff.toLatin1());
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), Zeros);
+
+        blockCommand("BTN_ReaderWrite", "1", Data);
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), QString("Bloc->OK"));
+        blockCommand("BTN_ReaderRead", "1");
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), Data);
+
+        edit("SAI_KeyToUsed")->setText(Ka);
+        blockCommand("BTN_ReaderRead", "1");
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), QString("Authentification refusée"));
+    }
+
+    void valueBlockIncrementAndDecrement()
+    {
+        blockCommand("BTN_ReaderWrite", "5", Value100);
+        blockCommand("BTN_ReaderIncrement", "5", "10");
+        QCOMPARE(requests.last(), QByteArray("RI5;0;") + Ff.toLatin1() + ";1;10");
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), QString("Bloc->OK"));
+        blockCommand("BTN_ReaderRead", "5");
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), Value110);
+        blockCommand("BTN_ReaderDecrement", "5", "30");
+        QCOMPARE(requests.last(), QByteArray("RD5;0;") + Ff.toLatin1() + ";2;30");
+        blockCommand("BTN_ReaderRead", "5");
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), Value80);
+    }
+
+    void trailerWriteThenReadShowsTheSame()
+    {
+        edit("SAI_Sector")->setText("1");
+        edit("SAI_KeyA")->setText(Ka);
+        edit("SAI_KeyB")->setText(Kb);
+        for (const char *name : {"CKB_C1B1", "CKB_C2B2", "CKB_C3B3"})
+            box(name)->setChecked(true);
+        clickAndWait("BTN_TraillerWrite");
+        QCOMPARE(requests.last(), QByteArray("RW7;0;") + Ff.toLatin1() + ";" + Ka.toLatin1()
+                                      + " 0xBD 0x27 0x84 0x00 " + Kb.toLatin1());
+        QCOMPARE(edit("SAI_TrailerReadResult")->text(), QString("Trailer->OK"));
+
+        for (const char *name : AccessBoxes)
+            box(name)->setChecked(false);
+        edit("SAI_KeyA")->clear();
+        edit("SAI_KeyB")->clear();
+        clickAndWait("BTN_TraillerRead");
+        QCOMPARE(edit("SAI_TrailerReadResult")->text(), QString("Authentification refusée"));
+        QVERIFY(checkedBoxes().isEmpty());
+
+        edit("SAI_KeyToUsed")->setText(Ka);
+        clickAndWait("BTN_TraillerRead");
+        QCOMPARE(requests.last(), QByteArray("RR7;0;") + Ka.toLatin1());
+        QCOMPARE(edit("SAI_KeyA")->text(), Ka);
+        QCOMPARE(edit("SAI_KeyB")->text(), Kb);
+        QCOMPARE(checkedBoxes(), QStringList({"CKB_C1B1", "CKB_C2B2", "CKB_C3B3"}));
+    }
+
+    void formatResetsTheCard()
+    {
+        edit("SAI_Sector")->setText("0");
+        edit("SAI_KeyA")->setText(Ka);
+        box("CKB_C3B3")->setChecked(true);
+        clickAndWait("BTN_TraillerWrite");
+        QCOMPARE(edit("SAI_TrailerReadResult")->text(), QString("Trailer->OK"));
+
+        TextHistory result(edit("SAI_CeationSecuriteResult"));
+        clickAndWait("BTN_BadgeFormat");
+        QCOMPARE(result.texts, QStringList({"Formatage ...", "Formatage->OK"}));
+        blockCommand("BTN_ReaderRead", "1");
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), Zeros);
+
+        w->sim.remove();
+        clickAndWait("BTN_BadgeFormat");
+        QCOMPARE(edit("SAI_CeationSecuriteResult")->text(), QString("Formatage->ECHEC(Sector=)"));
+    }
+
+    void invalidFieldsSendNothing_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("shownIn");
+        QTest::addColumn<QString>("text");
+        const QString noBlock = "Erreur->Bloque non défini";
+        const QString noSector = "Erreur->Sector non défini";
+        QTest::newRow("block abc") << "BTN_ReaderRead" << "SAI_BlockNumber" << "abc" << "SAI_ReaderSnd" << noBlock;
+        QTest::newRow("block 64") << "BTN_ReaderWrite" << "SAI_BlockNumber" << "64" << "SAI_ReaderSnd" << noBlock;
+        QTest::newRow("sector -1") << "BTN_TraillerRead" << "SAI_Sector" << "-1" << "SAI_TrailerReadResult" << noSector;
+        QTest::newRow("sector 16") << "BTN_TraillerWrite" << "SAI_Sector" << "16" << "SAI_TrailerReadResult" << noSector;
+        QTest::newRow("key with ;") << "BTN_ReaderRead" << "SAI_KeyToUsed" << Ff + ";7" << "SAI_ReaderRcv"
+                                    << "Erreur->Clé non valide";
+        QTest::newRow("data with ;") << "BTN_ReaderWrite" << "SAI_ReaderSnd" << "0x01;0x02" << "SAI_ReaderRcv"
+                                     << "Erreur->Donnée non valide";
+        QTest::newRow("value with ;") << "BTN_ReaderDecrement" << "SAI_ReaderSnd" << "1;1" << "SAI_ReaderRcv"
+                                      << "Erreur->Donnée non valide";
+        QTest::newRow("key A") << "BTN_TraillerWrite" << "SAI_KeyA" << Ff + " 0xFF" << "SAI_TrailerReadResult"
+                               << "Erreur->Clé A non valide";
+        QTest::newRow("duration with ;") << "BTN_TestC1" << "SAI_TestDurationImpulsion" << "3;0"
+                                         << "SAI_TestCmdStatus" << "Erreur->Durée non valide";
+    }
+    void invalidFieldsSendNothing()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(QString, shownIn);
+        QFETCH(QString, text);
+        edit("SAI_BlockNumber")->setText("4");
+        edit("SAI_Sector")->setText("1");
+        edit(qPrintable(field))->setText(value);
+        this->button(qPrintable(button))->click();
+        QVERIFY(slotFree());
+        QCOMPARE(edit(qPrintable(shownIn))->text(), text);
+        QTest::qWait(50);
+        QVERIFY(requests.isEmpty());
+    }
+
+    void clockSendsDateThenTimeOfOneMoment_data()
+    {
+        QTest::addColumn<bool>("polling");
+        QTest::newRow("slot free") << false;
+        QTest::newRow("polling takes the slot") << true;
+    }
+    void clockSendsDateThenTimeOfOneMoment()
+    {
+        QFETCH(bool, polling);
+        if (!readerAcceptsToolWrites())
+            QSKIP("Les paramètres simulés n'acceptent pas encore l'horloge.");
+        if (polling) {
+            button("BTN_BadgeRead")->click();
+            QTRY_VERIFY(w->sim.requestCount('B', 'S') > 0);
+        }
+        const QDateTime before = QDateTime::currentDateTime();
+        MessageBoxCatcher catcher;
+        catcher.arm();
+        button("BTN_DateHeureMAJ")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(catcher.text, QString("Mise à jour OK"), 10000);
+        const QDateTime after = QDateTime::currentDateTime();
+        QCOMPARE(catcher.title, QString("MAJ Heure/Date"));
+        const QList<QByteArray> writes = valueWrites();
+        QCOMPARE(writes.size(), 2);
+        QVERIFY(writes[0].startsWith("12.255.8="));
+        QVERIFY(writes[1].startsWith("12.255.9="));
+        const QDateTime sent(QDate::fromString(writes[0].mid(9), "dd/MM/yy").addYears(100),
+                             QTime::fromString(writes[1].mid(9), "HH:mm"));
+        QVERIFY2(sent.isValid(), writes[0] + " " + writes[1]);
+        QVERIFY(sent >= before.addSecs(-before.time().second() - 1) && sent <= after);
+        QTRY_VERIFY(button("BTN_DateHeureMAJ")->isEnabled());
+    }
+
+    void refusedDateFailsTheClock()
+    {
+        w->sim.failNext(ReaderSim::Fault::Refuse, "VP");
+        MessageBoxCatcher catcher;
+        catcher.arm();
+        button("BTN_DateHeureMAJ")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(catcher.text, QString("Mise à jour ECHEC"), 10000);
+        QCOMPARE(catcher.title, QString("MAJ Heure/Date"));
+        QTest::qWait(100);
+        QCOMPARE(valueWrites().size(), 1);  // the time is not set after a refused date
+        QTRY_VERIFY(button("BTN_DateHeureMAJ")->isEnabled());
+    }
+
+    // The window keeps running its event loop while the reader is silent,
+    // the button waits, and the time-out ends with a failure.
+    void silentReaderFailsTheClockWithoutFreezing()
+    {
+        w->sim.setSilent(true);
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(20);
+        connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+        timer.start();
+        MessageBoxCatcher catcher;
+        catcher.arm();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        button("BTN_DateHeureMAJ")->click();
+        QVERIFY(!button("BTN_DateHeureMAJ")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 50, 3000);
+        QVERIFY(catcher.text.isEmpty());
+        QVERIFY(!button("BTN_DateHeureMAJ")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(catcher.text, QString("Mise à jour ECHEC"), 15000);
+        QVERIFY(elapsed.elapsed() >= 3900);
+        QTRY_VERIFY(button("BTN_DateHeureMAJ")->isEnabled());
+    }
+
+    void outputTests_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("fault");  // -1 none, else ReaderSim::Fault
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("C1 accepted") << "BTN_TestC1" << -1 << QByteArray("12.255.7.0=300") << "Test C1->OK";
+        QTest::newRow("C2 accepted") << "BTN_TestC2" << -1 << QByteArray("12.255.7.1=300") << "Test C2->OK";
+        QTest::newRow("C1 refused") << "BTN_TestC1" << int(ReaderSim::Fault::Refuse)
+                                    << QByteArray("12.255.7.0=300") << "Test C1->ECHEC";
+        QTest::newRow("C2 unanswered") << "BTN_TestC2" << int(ReaderSim::Fault::Mute)
+                                       << QByteArray("12.255.7.1=300") << "Test C2->ECHEC";
+    }
+    void outputTests()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, fault);
+        QFETCH(QByteArray, sent);
+        QFETCH(QString, result);
+        if (fault < 0 && !readerAcceptsToolWrites())
+            QSKIP("Les paramètres simulés n'acceptent pas encore les tests de sortie.");
+        if (fault >= 0)
+            w->sim.failNext(ReaderSim::Fault(fault), "VP");
+        edit("SAI_TestDurationImpulsion")->setText("300");
+        this->button(qPrintable(button))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(edit("SAI_TestCmdStatus")->text(), result, 6000);
+        QCOMPARE(valueWrites(), QList<QByteArray>({sent}));
+    }
+
+    void firmwareFileIsOnlyChosen()
+    {
+        FileDialogCatcher catcher;
+        catcher.arm();
+        button("BTN_FirmwareFile")->click();
+        QCOMPARE(catcher.title, QString("Sélection du fichier hex"));
+        QCOMPARE(catcher.filters, QStringList("Prog (*.hex)"));
+        QVERIFY(edit("SAI_FirmwareStatus")->text().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestToolsEndToEnd)
+#include "tst_tools_e2e.moc"

@@ -1,0 +1,178 @@
+#include "tools/cardaccess.h"
+
+#include <QStringList>
+
+#include "util/textutil.h"
+
+namespace {
+// Access bytes within the trailer and within AccessBytes().
+constexpr int Byte6 = 0;
+constexpr int Byte7 = 1;
+constexpr int Byte8 = 2;
+constexpr int TrailerByte7 = 6 + Byte7;
+constexpr int TrailerByte8 = 6 + Byte8;
+
+enum Condition { C1 = 0, C2 = 1, C3 = 2 };
+
+QString Join(std::initializer_list<QString> fields)
+{
+    QStringList list;
+    for (const QString &field : fields)
+        list << field;
+    return list.join(QLatin1Char(';'));
+}
+
+QString KeyType(bool keyB)
+{
+    return keyB ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+bool NumberInRange(const QString &text, int last, int *number)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || value < 0 || value > last)
+        return false;
+    *number = value;
+    return true;
+}
+
+bool HexDigit(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+        || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
+        || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+}
+}
+
+bool AccessBits::operator==(const AccessBits &other) const
+{
+    for (int c = 0; c < 3; ++c)
+        for (int b = 0; b < 4; ++b)
+            if (bit[c][b] != other.bit[c][b])
+                return false;
+    return true;
+}
+
+std::array<quint8, AccessSize> AccessBytes(const AccessBits &bits)
+{
+    // Every bit 0: its inverted copies are all 1.
+    std::array<quint8, AccessSize> bytes{0xFF, 0x0F, 0x00, 0x00};
+    for (int b = 0; b < 4; ++b) {
+        if (bits.bit[C1][b]) {
+            bytes[Byte7] |= quint8(1u << (4 + b));
+            bytes[Byte6] &= quint8(~(1u << b));
+        }
+        if (bits.bit[C2][b]) {
+            bytes[Byte8] |= quint8(1u << b);
+            bytes[Byte6] &= quint8(~(1u << (4 + b)));
+        }
+        if (bits.bit[C3][b]) {
+            bytes[Byte8] |= quint8(1u << (4 + b));
+            bytes[Byte7] &= quint8(~(1u << b));
+        }
+    }
+    return bytes;
+}
+
+QString AccessText(const AccessBits &bits)
+{
+    const std::array<quint8, AccessSize> bytes = AccessBytes(bits);
+    return ByteText(bytes.data(), AccessSize);
+}
+
+AccessBits AccessBitsFromTrailer(const TrailerBytes &trailer)
+{
+    AccessBits bits;
+    for (int b = 0; b < 4; ++b) {
+        bits.bit[C1][b] = trailer[TrailerByte7] & (1u << (4 + b));
+        bits.bit[C2][b] = trailer[TrailerByte8] & (1u << b);
+        bits.bit[C3][b] = trailer[TrailerByte8] & (1u << (4 + b));
+    }
+    return bits;
+}
+
+TrailerBytes TrailerFromAnswer(const QString &answer)
+{
+    TrailerBytes trailer{};
+    // The parser stops at the terminating NUL or after 16 bytes.
+    const QByteArray text = answer.toLatin1();
+    HexStringToBytes(text.constData(), trailer.data(), TrailerSize);
+    return trailer;
+}
+
+QString ByteText(const quint8 *bytes, int count)
+{
+    // "0xNN" and a blank per byte, and the terminating NUL.
+    char buffer[TrailerSize * 5 + 1];
+    count = qBound(0, count, TrailerSize);
+    return QString::fromLatin1(
+        BytesToHexString(bytes, buffer, sizeof buffer, quint8(count), "0x", " "));
+}
+
+QString DefaultKeyText()
+{
+    const quint8 key[KeySize] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    return ByteText(key, KeySize);
+}
+
+bool SectorTrailerBlock(const QString &text, int *block)
+{
+    int sector = 0;
+    if (!NumberInRange(text, CardSectors - 1, &sector))
+        return false;
+    *block = 4 * sector + 3;
+    return true;
+}
+
+bool BlockNumber(const QString &text, int *block)
+{
+    return NumberInRange(text, CardBlocks - 1, block);
+}
+
+bool KeyText(const QString &text, QString *normalized)
+{
+    const QStringList items = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (items.size() != KeySize)
+        return false;
+    quint8 key[KeySize] = {};
+    for (int i = 0; i < KeySize; ++i) {
+        const QString &item = items.at(i);
+        if (item.size() != 4 || item.at(0) != QLatin1Char('0')
+            || (item.at(1) != QLatin1Char('x') && item.at(1) != QLatin1Char('X'))
+            || !HexDigit(item.at(2)) || !HexDigit(item.at(3)))
+            return false;
+        key[i] = quint8(item.midRef(2).toUInt(nullptr, 16));
+    }
+    *normalized = ByteText(key, KeySize);
+    return true;
+}
+
+bool SingleField(const QString &text)
+{
+    return !text.contains(QLatin1Char(';'));
+}
+
+QString BlockReadPayload(int block, bool keyB, const QString &key)
+{
+    return Join({QString::number(block), KeyType(keyB), key});
+}
+
+QString BlockWritePayload(int block, bool keyB, const QString &key, const QString &data)
+{
+    return Join({QString::number(block), KeyType(keyB), key, data});
+}
+
+QString BlockValuePayload(int block, bool keyB, const QString &key, bool increment,
+                          const QString &value)
+{
+    return Join({QString::number(block), KeyType(keyB), key,
+                 increment ? QStringLiteral("1") : QStringLiteral("2"), value});
+}
+
+QString TrailerWritePayload(int block, bool keyB, const QString &key, const QString &keyA,
+                            const AccessBits &bits, const QString &keyBText)
+{
+    return BlockWritePayload(block, keyB, key,
+                             keyA + QLatin1Char(' ') + AccessText(bits) + QLatin1Char(' ') + keyBText);
+}
