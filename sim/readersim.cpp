@@ -353,6 +353,9 @@ void ReaderSim::setPacing(bool paced)
 
 void ReaderSim::paceBytes(PacedLine &line, const QByteArray &bytes)
 {
+    // A line that cannot keep up loses what overruns it, as a UART does.
+    if (line.bytes.size() + bytes.size() > MaxPendingOutput)
+        return;
     const qint64 now = m_paceClock.nsecsElapsed();
     for (const char byte : bytes) {
         line.freeAtNs = qMax(line.freeAtNs, now) + PacedByteNs;
