@@ -15,71 +15,12 @@
 
 #include "app/mainwindow.h"
 #include "bench/benchreport.h"
+#include "bench/benchsupport.h"
 #include "sim/readersim.h"
 
 namespace {
 
 constexpr int LoadTimeoutMs = 120000;
-constexpr double QuietWaitMs = 10.0;  // the engine's idle wait before a send
-bool keepLog = false;
-
-void LogHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
-{
-    // The product logs every byte step; on a terminal the printing alone
-    // would be timed. Warnings and worse always show.
-    if (keepLog || type != QtDebugMsg)
-        std::fprintf(stderr, "%s\n", qUtf8Printable(text));
-}
-
-bool WaitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-// The simulated reader in a thread of its own, so that its pacing timer
-// does not wait for the window's work.
-class SimThread
-{
-public:
-    explicit SimThread(bool paced)
-    {
-        m_thread.start();
-        m_sim = new ReaderSim;
-        m_sim->moveToThread(&m_thread);
-        QMetaObject::invokeMethod(m_sim, [this, paced] {
-            m_started = m_sim->start();
-            m_sim->setPacing(paced);
-        }, Qt::BlockingQueuedConnection);
-    }
-    ~SimThread()
-    {
-        QMetaObject::invokeMethod(m_sim, [this] { delete m_sim; }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    bool started() const { return m_started; }
-    QString port() const { return m_sim->slavePath(); }
-    qint64 bytes() const
-    {
-        qint64 total = 0;
-        QMetaObject::invokeMethod(m_sim, [this, &total] {
-            total = m_sim->bytesReceived() + m_sim->bytesSent();
-        }, Qt::BlockingQueuedConnection);
-        return total;
-    }
-
-private:
-    QThread m_thread;
-    ReaderSim *m_sim = nullptr;
-    bool m_started = false;
-};
 
 struct Run {
     bool ok = false;
@@ -117,16 +58,14 @@ Run LoadOnce(bool paced)
 
 double WireLimitMs(const Run &run)
 {
-    return run.bytes * ReaderSim::PacedByteNs / 1e6 + run.parameters * QuietWaitMs;
+    return WireMs(run.bytes) + run.parameters * QuietWaitMs;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchOffscreenUnlessDisplay();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -139,8 +78,7 @@ int main(int argc, char *argv[])
     parser.addOption(runsOption);
     parser.addOption(logOption);
     parser.process(app);
-    keepLog = parser.isSet(logOption);
-    qInstallMessageHandler(LogHandler);
+    BenchQuietLog(parser.isSet(logOption));
     const int runs = qMax(1, parser.value(runsOption).toInt());
 
     int failures = 0;

@@ -11,7 +11,11 @@ SECONDS_CPU="${1:-10}"
 B="$BUILD_DIR/bench"
 export QT_QPA_PLATFORM=offscreen
 out="$(mktemp)"
-trap 'rm -f "$out"' EXIT
+# A home of its own: the window creates its folder and settings there, not
+# in the operator's.
+HOME="$(mktemp -d)"
+export HOME XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
+trap 'rm -rf "$out" "$HOME"' EXIT
 run() { "$@" | tee -a "$out" | grep -v "^BENCH" || true; }
 run "$B/bench_enginecpu" "$SECONDS_CPU"
 run "$B/bench_startup" "$BUILD_DIR/kovrim-manager" 10
