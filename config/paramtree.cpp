@@ -19,6 +19,12 @@ void SetTextIfChanged(QTreeWidgetItem *item, int column, const QString &text)
         item->setText(column, text);
 }
 
+TreeWheelGuard *WheelGuardOf(QTreeWidget *tree)
+{
+    auto *guard = tree->findChild<TreeWheelGuard *>(QString(), Qt::FindDirectChildrenOnly);
+    return guard ? guard : new TreeWheelGuard(tree);
+}
+
 void CollectItems(QTreeWidgetItem *item, QList<QTreeWidgetItem *> *items)
 {
     items->append(item);
@@ -36,6 +42,7 @@ void TreeWidgetsCreate(QTreeWidget *tree, QTreeWidgetItem *item, int kindColumn,
     } else if (kind == QLatin1String(KindComboBox)) {
         auto *box = new QTreeComboBox(tree, item);
         box->addItems(item->text(TreeColumn::Choices).split(QLatin1Char(';')));
+        WheelGuardOf(tree)->watch(box);
         tree->setItemWidget(item, editorColumn, box);
     }
     for (int i = 0; i < item->childCount(); ++i)

@@ -1,7 +1,9 @@
 #include "config/treeeditors.h"
 
+#include <QCoreApplication>
 #include <QDebug>
-#include <QTreeWidgetItem>
+#include <QTreeWidget>
+#include <QWheelEvent>
 
 namespace {
 constexpr int ColValue = 1;
@@ -34,4 +36,21 @@ QTreeCheckBox::~QTreeCheckBox() = default;
 void QTreeCheckBox::CheckBoxStateChanged(int state)
 {
     Item->setText(ColValue, state != 0 ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+TreeWheelGuard::TreeWheelGuard(QTreeWidget *tree) : QObject(tree), Tree(tree) {}
+
+void TreeWheelGuard::watch(QComboBox *box)
+{
+    box->setFocusPolicy(Qt::StrongFocus);
+    box->installEventFilter(this);
+}
+
+bool TreeWheelGuard::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *box = qobject_cast<QComboBox *>(watched);
+    if (event->type() != QEvent::Wheel || !box || box->hasFocus())
+        return false;
+    QCoreApplication::sendEvent(Tree->viewport(), event);
+    return true;
 }

@@ -4,7 +4,25 @@
 #include <QCheckBox>
 #include <QComboBox>
 
+class QTreeWidget;
 class QTreeWidgetItem;
+
+// Scrolling the tree over a combo box must not change a reader parameter
+// behind the operator's back: until the box has the focus (a click), the
+// wheel scrolls the tree instead. One guard serves every box of a tree.
+class TreeWheelGuard : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TreeWheelGuard(QTreeWidget *tree);
+    void watch(QComboBox *box);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QTreeWidget *Tree;
+};
 
 // Cell editors of the parameter tree. Each sits over the "Valeur" cell of
 // its item and keeps that cell's text equal to its state: the index of the

@@ -225,6 +225,35 @@ private slots:
         QVERIFY(!window->TreeHasConfiguration);
     }
 
+    // A wheel turned while scrolling the tree never picks an option.
+    void wheelOverAComboBoxScrollsInstead()
+    {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTreeWidgetItem *item = nullptr;
+        for (QTreeWidgetItem *candidate : TreeItems(tree))
+            if (editor<QComboBox>(candidate) && editor<QComboBox>(candidate)->count() > 2) {
+                item = candidate;
+                break;
+            }
+        QVERIFY(item);
+        auto *box = editor<QComboBox>(item);
+        tree->scrollToItem(item);
+        const QPoint centre = box->rect().center();
+        auto turn = [box, centre] {
+            QWheelEvent wheel(centre, box->mapToGlobal(centre), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(box, &wheel);
+        };
+        turn();
+        QCOMPARE(box->currentIndex(), 0);
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        turn();
+        QCOMPARE(box->currentIndex(), 1);
+    }
+
     void failedWriteLeavesTheOldFile()
     {
         // One byte short of the name limit: no room for a temporary name
