@@ -62,6 +62,10 @@ QString ShownText(const QObject *object)
 // the widget table ("" when it is in neither).
 QString SlotIn(QWidget *window, const QString &layoutName, QWidget *widget)
 {
+    if (layoutName.isEmpty()) {
+        QLayout *own = widget->parentWidget()->layout();
+        return own && own->indexOf(widget) >= 0 ? QString("in a layout") : QString();
+    }
     if (auto *splitter = window->findChild<QSplitter *>(layoutName))
         return QString::number(splitter->indexOf(widget));
     QLayout *layout = window->findChild<QLayout *>(layoutName);
@@ -248,6 +252,8 @@ private slots:
         QCOMPARE(SlotIn(window.get(), expected.layout, widget), QString(expected.slot));
         QCOMPARE(ShownText(widget), QString(expected.text));
         QCOMPARE(widget->toolTip(), QString(expected.toolTip));
+        if (expected.width > 0)
+            QCOMPARE(widget->geometry(), QRect(expected.x, expected.y, expected.width, expected.height));
     }
 
     void pageWidgetSettings()
