@@ -2,6 +2,8 @@
 // widget's name, class and place, and the state after construction that the
 // operations rely on.
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QFormLayout>
@@ -10,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QSet>
 #include <QSplitter>
@@ -18,6 +21,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <iterator>
 
 #include "app/mainwindow.h"
@@ -78,9 +82,41 @@ QString SlotIn(QWidget *window, const QString &layoutName, QWidget *widget)
         int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
         if (index >= 0)
             grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
-        return rowSpan == 1 && columnSpan == 1 ? QString("%1:%2").arg(row).arg(column) : QString("span");
+        const QString cell = QString("%1:%2").arg(row).arg(column);
+        return rowSpan == 1 && columnSpan == 1 ? cell
+                                               : cell + QString("+%1:%2").arg(rowSpan).arg(columnSpan);
     }
     return QString::number(index);
+}
+
+// Whether the window shows the whole widget: no ancestor cuts any part of it.
+// Inside a scroll area the scroll area must be whole; the operator scrolls to
+// the rest.
+bool WhollyShown(QWidget *widget, QWidget *window)
+{
+    for (QWidget *above = widget->parentWidget(); above && above != window; above = above->parentWidget())
+        if (auto *area = qobject_cast<QAbstractScrollArea *>(above))
+            if (area->viewport()->isAncestorOf(widget))
+                widget = area;
+    const QRect rect(widget->mapTo(window, QPoint()), widget->size());
+    for (QWidget *above = widget->parentWidget(); above != window; above = above->parentWidget())
+        if (!QRect(above->mapTo(window, QPoint()), above->size()).contains(rect))
+            return false;
+    return window->rect().contains(rect);
+}
+
+// The controls an operator uses and the views he scrolls, as the window
+// shows them now.
+QList<QWidget *> ShownControls(QMainWindow *window)
+{
+    QList<QWidget *> controls;
+    for (QWidget *widget : window->centralWidget()->findChildren<QWidget *>())
+        if (widget->isVisible() && widget->window() == window
+            && (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget)
+                || qobject_cast<QComboBox *>(widget) || qobject_cast<QAbstractSpinBox *>(widget)
+                || qobject_cast<QAbstractScrollArea *>(widget)))
+            controls << widget;
+    return controls;
 }
 }
 
@@ -314,6 +350,60 @@ private slots:
                 const int needed = button->fontMetrics().horizontalAdvance(button->text());
                 QVERIFY2(button->contentsRect().width() - 4 >= needed, qPrintable(button->objectName()));
             }
+        }
+        tabs->setCurrentIndex(0);
+    }
+
+    void controlsWhollyShownOnALaptop_data()
+    {
+        QTest::addColumn<int>("page");
+        auto *tabs = window->findChild<QTabWidget *>("ONG_Main");
+        for (int page = 0; page < tabs->count(); ++page)
+            QTest::newRow(qPrintable(tabs->widget(page)->objectName())) << page;
+    }
+
+    // The smallest window an operator gets on a laptop still shows every
+    // control of every page whole, the expert pages included.
+    void controlsWhollyShownOnALaptop()
+    {
+        QFETCH(int, page);
+        auto *tabs = window->findChild<QTabWidget *>("ONG_Main");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->resize(960, 600);
+        const bool enabled = tabs->isTabEnabled(page);
+        tabs->setTabEnabled(page, true);
+        tabs->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        QCOMPARE(window->size(), QSize(960, 600));
+        const QList<QWidget *> controls = ShownControls(window.get());
+        QVERIFY(std::any_of(controls.cbegin(), controls.cend(),
+                            [&](QWidget *c) { return tabs->widget(page)->isAncestorOf(c); }));
+        for (QWidget *control : controls)
+            QVERIFY2(WhollyShown(control, window.get()), qPrintable(control->objectName()));
+        tabs->setTabEnabled(page, enabled);
+        tabs->setCurrentIndex(0);
+    }
+
+    // A larger window goes to the parameter tree and the blacklist table.
+    void treeAndTableTakeTheRoomOfALargerWindow()
+    {
+        auto *tabs = window->findChild<QTabWidget *>("ONG_Main");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QList<QSize> sizes;
+        for (const QSize &windowSize : {QSize(960, 600), QSize(1400, 1000)}) {
+            window->resize(windowSize);
+            for (const char *name : {"treeWidget", "TABLE_BlackList"}) {
+                auto *view = window->findChild<QWidget *>(name);
+                tabs->setCurrentWidget(view->parentWidget());
+                QCoreApplication::processEvents();
+                sizes << view->size();
+            }
+        }
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(sizes.at(i + 2).width() > sizes.at(i).width());
+            QVERIFY(sizes.at(i + 2).height() > sizes.at(i).height());
         }
         tabs->setCurrentIndex(0);
     }
