@@ -332,6 +332,8 @@ void QProtocole::LowSend()
         qDebug("ControlLow->Send ByteAvailable => CLEAR");
     // Also flushes what the driver holds but has not handed up yet.
     Port->clear(QSerialPort::AllDirections);
+    const bool traced = TraceOn.load(std::memory_order_relaxed);
+    const qint64 sentAtMs = traced ? QDateTime::currentMSecsSinceEpoch() : 0;
     qDebug("ControlLow->Send START");
     PutByte(RxFrameParser::STX, "ControlLow->Write 'STX'=WriteError");
     PutByte(TxFrame.Header1, "ControlLow->Write HEADER=WriteError");
@@ -342,14 +344,14 @@ void QProtocole::LowSend()
     for (char c : {'0', '1', '2'})
         PutByte(c, nullptr);
     WaitWritten(FrameWriteWaitMs);
-    if (TraceOn.load(std::memory_order_relaxed)) {
-        TracedFrame traced;
-        traced.timeMs = QDateTime::currentMSecsSinceEpoch();
-        traced.sent = true;
-        traced.letter1 = TxFrame.Header1;
-        traced.letter2 = TxFrame.Header2;
-        traced.body = QByteArray(TxFrame.Payload);
-        emit SIG_Frame(traced);
+    if (traced) {
+        TracedFrame frame;
+        frame.timeMs = sentAtMs;
+        frame.sent = true;
+        frame.letter1 = TxFrame.Header1;
+        frame.letter2 = TxFrame.Header2;
+        frame.body = QByteArray(TxFrame.Payload);
+        emit SIG_Frame(frame);
     }
 
     TxFrame.TxPending.store(false, std::memory_order_release);

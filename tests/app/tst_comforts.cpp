@@ -47,12 +47,9 @@ private slots:
         QTest::addColumn<bool>("kept");
         QTest::newRow("success") << "Lecture->OK" << true;
         QTest::newRow("no answer") << "Lecture->CMD ERREUR" << true;
-        QTest::newRow("poll time-out") << "Statut timeout" << true;
-        QTest::newRow("blacklist step") << "LN Put" << true;
         QTest::newRow("link status") << "Port série : Liaison perdue : lecteur débranché ?" << true;
         QTest::newRow("running") << "Lecture ..." << false;
         QTest::newRow("running, no blank") << "Enregistrement liste noire..." << false;
-        QTest::newRow("reconnecting") << "Port série : Reconnexion ..." << false;
         QTest::newRow("poll sent") << "Polling ..." << false;
         QTest::newRow("polling starts") << "Polling -> Start" << false;
         QTest::newRow("turning bar") << "||| Polling |||" << false;

@@ -1156,8 +1156,6 @@ void TestProtocole::frameTraceLine_data()
 
     QTest::newRow("sent with payload") << true << true << QByteArray("VP") << QByteArray("3.0.0=5") << QByteArray()
                                        << "-> VP \"3.0.0=5\" [33 2E 30 2E 30 3D 35]";
-    QTest::newRow("sent, empty") << true << true << QByteArray("BS") << QByteArray() << QByteArray()
-                                 << "-> BS \"\" []";
     QTest::newRow("answer") << false << true << QByteArray("B0") << QByteArray("10") << QByteArray("BS")
                             << "<- B0 (BS) \"10\" [31 30]";
     QTest::newRow("cut, control bytes as dots") << false << false << QByteArray("A0") << QByteArray("a\tb\x01")
