@@ -85,12 +85,12 @@ MainWindow::~MainWindow()
 void MainWindow::PortListFill()
 {
     ui->COMB_Serial->clear();
-    const QStringList names = SerialPortNames(PreferredPort);
     const QHash<QString, QString> tips = SerialPortToolTips();
-    for (const QString &name : names)
+    for (const QString &name : SerialPortNames(PreferredPort)) {
         ui->COMB_Serial->addItem(name);
-    for (int i = 0; i < names.size(); ++i)
-        ui->COMB_Serial->setItemData(i, tips.value(names.at(i)), Qt::ToolTipRole);
+        ui->COMB_Serial->setItemData(ui->COMB_Serial->count() - 1, tips.value(name), Qt::ToolTipRole);
+    }
+    // The list closed shows the tooltip of the port chosen.
     ui->COMB_Serial->setToolTip(tips.value(ui->COMB_Serial->currentText()));
 }
 
