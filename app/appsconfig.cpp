@@ -19,6 +19,8 @@ void MainWindow::AppsConfigPrepare()
     tree->setAlternatingRowColors(true);
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         TreeSetEditable(tree->topLevelItem(i), ColKey);
+    // What "Valeurs par défaut" brings back.
+    AppsConfigDefaultsKeep();
 }
 
 QString MainWindow::AppsConfigReadString(const QString &key, const QString &defaultValue)

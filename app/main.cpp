@@ -3,11 +3,13 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/appsettings.h"
 #include "app/mainwindow.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kovrim"));
     QCoreApplication::setApplicationName(QStringLiteral("KovrimManager"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.12"));
 
@@ -29,6 +31,8 @@ int main(int argc, char *argv[])
 
     const QStringList args = parser.positionalArguments();
     const QString port = args.isEmpty() ? QString() : args.first();
+    // The operator's choices live in the platform's usual place for them.
+    SettingsStoreUse(SettingsStore::Native);
     int code = 0;
     {
         MainWindow window(port, parser.isSet(expertOption));

@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 
@@ -53,6 +54,9 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     connect(&Protocole, &QProtocole::SIG_Data, this, &MainWindow::ComDataProcess);
     connect(&Chain, &CommandChain::progress, this, &MainWindow::ChainProgressShow);
     connect(&Chain, &CommandChain::finished, this, &MainWindow::ChainFinished);
+    JournalPrepare();
+    SettingsRestore();
+    SettingsWatch();
 
     ui->ONG_Main->setCurrentIndex(0);
     // Nothing that needs the reader works before the port is open.
@@ -70,6 +74,7 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
 
 MainWindow::~MainWindow()
 {
+    SettingsGeometryWrite();
     delete ui;
     ui = nullptr;
     // Cooperative stop: the port is closed and the thread has ended before
@@ -80,7 +85,13 @@ MainWindow::~MainWindow()
 void MainWindow::PortListFill()
 {
     ui->COMB_Serial->clear();
-    ui->COMB_Serial->addItems(SerialPortNames(PreferredPort));
+    const QHash<QString, QString> tips = SerialPortToolTips();
+    for (const QString &name : SerialPortNames(PreferredPort)) {
+        ui->COMB_Serial->addItem(name);
+        ui->COMB_Serial->setItemData(ui->COMB_Serial->count() - 1, tips.value(name), Qt::ToolTipRole);
+    }
+    // The list closed shows the tooltip of the port chosen.
+    ui->COMB_Serial->setToolTip(tips.value(ui->COMB_Serial->currentText()));
 }
 
 void MainWindow::on_BTN_Serial_clicked()
@@ -101,6 +112,7 @@ void MainWindow::ComStatusShow(QString text)
 {
     ui->LINEEDIT_Com->setText(text);
     if (Protocole.ComIsOpen.load(std::memory_order_acquire)) {
+        SettingsPortOpened();
         ComStatusColor(Qt::green);
         ui->BTN_Serial->setText(tr("Deconnecter"));
     } else {

@@ -1,9 +1,11 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 
 #include "blacklist/tablefile.h"
 #include "link/Protocole.h"
@@ -12,7 +14,10 @@
 namespace Ui {
 class MainWindow;
 }
+class QPlainTextEdit;
 class QProgressBar;
+class QSettings;
+class QVariant;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -105,6 +110,12 @@ private slots:
     void on_BTN_TestC1_clicked();
     void on_BTN_TestC2_clicked();
     void on_BTN_FirmwareFile_clicked();
+
+    // Settings, journal and frame trace (app/comforts.cpp).
+    void on_actionValeursParDefaut_triggered();
+    void on_BTN_JournalSave_clicked();
+    void on_CKB_FrameTrace_toggled(bool on);
+    void on_BTN_FrameTraceSave_clicked();
 
 public slots:
     void DebugShow(QString text);
@@ -201,6 +212,22 @@ private:
     QString ClockTimeText;       // the time of the moment whose date went first
     bool ClockDateSent = false;  // the answer awaited is the date's
     // -- end of tools --
+
+    // Settings, journal and frame trace (app/comforts.cpp).
+    void SettingsRestore();
+    void SettingsWatch();
+    void SettingsWrite(const QString &key, const QVariant &value);
+    void SettingsPortOpened();
+    void SettingsGeometryWrite();
+    void AppsConfigDefaultsKeep();
+    void JournalPrepare();
+    void JournalAdd(const QString &text);
+    void FrameTraceShow(const TracedFrame &frame);
+    void PaneSave(QPlainTextEdit *pane, const QString &title, const QString &fileName);
+    void PortPicked(int index);
+    std::unique_ptr<QSettings> Settings;  // null: nothing is kept
+    QHash<QString, QString> AppsConfigDefaults;  // key -> value as defined
+    // -- end of comforts --
 
     QString PreferredPort;
     bool ExpertMode = false;

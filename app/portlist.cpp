@@ -1,5 +1,8 @@
 #include "app/portlist.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 QStringList PortListMerge(const QString &preferred, const QStringList &enumerated)
@@ -13,10 +16,42 @@ QStringList PortListMerge(const QString &preferred, const QStringList &enumerate
     return names;
 }
 
-QStringList SerialPortNames(const QString &preferred)
+namespace {
+QStringList EnumeratedPorts()
 {
     QStringList enumerated;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         enumerated << info.portName();
-    return PortListMerge(preferred, enumerated);
+    return enumerated;
+}
+}
+
+QStringList SerialPortNames(const QString &preferred)
+{
+    return PortListMerge(preferred, EnumeratedPorts());
+}
+
+QString PortToolTip(const QString &description, const QString &manufacturer)
+{
+    QStringList lines;
+    if (!description.trimmed().isEmpty())
+        lines << QCoreApplication::translate("MainWindow", "Description : %1").arg(description.trimmed());
+    if (!manufacturer.trimmed().isEmpty())
+        lines << QCoreApplication::translate("MainWindow", "Fabricant : %1").arg(manufacturer.trimmed());
+    return lines.join(QLatin1Char('\n'));
+}
+
+QHash<QString, QString> SerialPortToolTips()
+{
+    QHash<QString, QString> tips;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        tips.insert(info.portName(), PortToolTip(info.description(), info.manufacturer()));
+    return tips;
+}
+
+bool SavedPortUsable(const QString &saved, const QStringList &enumerated)
+{
+    if (saved.isEmpty())
+        return false;
+    return enumerated.contains(saved) || (QDir::isAbsolutePath(saved) && QFileInfo::exists(saved));
 }

@@ -1,11 +1,22 @@
 #ifndef PORTLIST_H
 #define PORTLIST_H
 
+#include <QHash>
 #include <QStringList>
 
 // Port names for the port choice: the preferred one first (when given),
 // then the enumerated ones in enumeration order, without repeating it.
 QStringList PortListMerge(const QString &preferred, const QStringList &enumerated);
 QStringList SerialPortNames(const QString &preferred);
+
+// Tooltip of a port in the list: its description and maker, the known ones.
+QString PortToolTip(const QString &description, const QString &manufacturer);
+// Tooltips of the enumerated ports, by port name.
+QHash<QString, QString> SerialPortToolTips();
+
+// The port saved at the last run is opened at start when it is listed, or
+// when it is a device path that still exists (a link or pseudo-terminal,
+// which the system does not enumerate).
+bool SavedPortUsable(const QString &saved, const QStringList &enumerated);
 
 #endif

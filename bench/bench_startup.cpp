@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include "bench/benchreport.h"
 
@@ -18,6 +19,9 @@ int main(int argc, char *argv[])
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("KOVRIM_QUIT_WHEN_SHOWN", "1");
+    // The window keeps its settings: not in the developer's own.
+    QTemporaryDir config;
+    env.insert("XDG_CONFIG_HOME", config.path());
     QVector<double> times;
     for (int i = 0; i < runs; ++i) {
         QProcess process;

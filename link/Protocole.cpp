@@ -1,5 +1,6 @@
 #include "link/Protocole.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QMutexLocker>
 #include <QSerialPort>
@@ -17,6 +18,8 @@ constexpr qint64 InterByteMs = 500;
 constexpr qint64 PollPauseMs = 500;
 // Passes in a row with a read error and no byte before the device counts as gone.
 constexpr int LostAfterReadErrorPasses = 3;
+// Pause between two attempts to open a lost device again.
+constexpr qint64 ReconnectEveryMs = 2000;
 
 const char *const SpinnerTexts[4] = {
     "||| Polling |||", "/// Polling ///", "--- Polling ---", "\\\\\\ Polling \\\\\\",
@@ -25,6 +28,7 @@ const char *const SpinnerTexts[4] = {
 
 QProtocole::QProtocole(QObject *parent) : QThread(parent)
 {
+    qRegisterMetaType<TracedFrame>();
     qDebug("QPROTOCOLE->CONSTRUCTEUR");
 }
 
@@ -59,6 +63,14 @@ void QProtocole::PostComRequest(quint8 request)
 {
     QMutexLocker lock(&Mutex);
     ComRequest.store(request, std::memory_order_release);
+    Wake.wakeAll();
+}
+
+void QProtocole::ReconnectCancel()
+{
+    QMutexLocker lock(&Mutex);
+    quint8 none = COM_NONE;
+    ComRequest.compare_exchange_strong(none, COM_RETRY_CANCEL, std::memory_order_acq_rel);
     Wake.wakeAll();
 }
 
@@ -142,6 +154,8 @@ void QProtocole::run()
                 DropLostDevice();
         } else {
             WaitWhileClosed();
+            if (ReconnectDue())
+                ReconnectAttempt();
         }
     }
     if (port.isOpen())
@@ -150,12 +164,44 @@ void QProtocole::run()
     Port = nullptr;
 }
 
+// Sleeps until a request, the stop or the next reconnection attempt.
 void QProtocole::WaitWhileClosed()
 {
     QMutexLocker lock(&Mutex);
     while (!StopFlag.load(std::memory_order_acquire)
-           && ComRequest.load(std::memory_order_acquire) == COM_NONE)
-        Wake.wait(&Mutex);
+           && ComRequest.load(std::memory_order_acquire) == COM_NONE) {
+        if (!Reconnecting) {
+            Wake.wait(&Mutex);
+            continue;
+        }
+        const qint64 left = ReconnectEveryMs - ReconnectTimer.elapsed();
+        if (left <= 0)
+            return;
+        Wake.wait(&Mutex, static_cast<unsigned long>(left));
+    }
+}
+
+bool QProtocole::ReconnectDue() const
+{
+    return Reconnecting && !StopRequested()
+           && ComRequest.load(std::memory_order_acquire) == COM_NONE
+           && ReconnectTimer.elapsed() >= ReconnectEveryMs;
+}
+
+void QProtocole::ReconnectAttempt()
+{
+    if (!ReconnectShown) {
+        ReconnectShown = true;
+        emit SIG_ComStatus(tr("Reconnexion ..."));
+    }
+    qDebug("QPROTOCOLE->Reconnexion %s", qUtf8Printable(OpenedPortName));
+    if (!PortOpen(OpenedPortName)) {
+        ReconnectTimer.start();
+        return;
+    }
+    Reconnecting = false;
+    emit SIG_ComStatus(tr("Ouvert"));
+    emit SIG_Data(EVT_DATA, ARG_PORT_STATE, QString());
 }
 
 void QProtocole::HandleComRequest()
@@ -163,6 +209,11 @@ void QProtocole::HandleComRequest()
     const quint8 request = ComRequest.load(std::memory_order_acquire);
     if (request == COM_NONE)
         return;
+    // Whatever the window asks, it takes over from the reconnection.
+    const bool wasReconnecting = Reconnecting;
+    Reconnecting = false;
+    if (request == COM_RETRY_CANCEL && wasReconnecting)
+        emit SIG_ComStatus(tr("Fermé"));
     if (request == COM_OPEN)
         OpenPort();
     else if (request == COM_CLOSE)
@@ -177,27 +228,35 @@ void QProtocole::OpenPort()
     qDebug("QPROTOCOLE->Demande de Connexion");
     const QString name = GetPortName();
     if (!name.isEmpty()) {
-        if (Port->isOpen())
-            Port->close();
-        Port->setPortName(name);
-        if (!Port->open(QIODevice::ReadWrite)) {
+        if (!PortOpen(name)) {
             qDebug("=>échoué");
             emit SIG_ComStatus(tr("Can't open %1, error code %2").arg(name).arg(int(Port->error())));
         } else {
-            Port->setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
-            Port->setDataBits(QSerialPort::Data8);
-            Port->clear(QSerialPort::AllDirections);
-            Port->clearError();
             qDebug("=>Ok");
-            LowState = LOW_IDLE;
-            RxFrame.reset();
-            ReadErrorPasses = 0;
-            DeviceLost = false;
-            ComIsOpen.store(true, std::memory_order_release);
             emit SIG_ComStatus(tr("Ouvert"));
         }
     }
     emit SIG_Data(EVT_DATA, ARG_PORT_STATE, QString());
+}
+
+bool QProtocole::PortOpen(const QString &name)
+{
+    if (Port->isOpen())
+        Port->close();
+    Port->setPortName(name);
+    if (!Port->open(QIODevice::ReadWrite))
+        return false;
+    Port->setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
+    Port->setDataBits(QSerialPort::Data8);
+    Port->clear(QSerialPort::AllDirections);
+    Port->clearError();
+    LowState = LOW_IDLE;
+    RxFrame.reset();
+    ReadErrorPasses = 0;
+    DeviceLost = false;
+    OpenedPortName = name;
+    ComIsOpen.store(true, std::memory_order_release);
+    return true;
 }
 
 void QProtocole::ClosePort()
@@ -273,6 +332,8 @@ void QProtocole::LowSend()
         qDebug("ControlLow->Send ByteAvailable => CLEAR");
     // Also flushes what the driver holds but has not handed up yet.
     Port->clear(QSerialPort::AllDirections);
+    const bool traced = TraceOn.load(std::memory_order_relaxed);
+    const qint64 sentAtMs = traced ? QDateTime::currentMSecsSinceEpoch() : 0;
     qDebug("ControlLow->Send START");
     PutByte(RxFrameParser::STX, "ControlLow->Write 'STX'=WriteError");
     PutByte(TxFrame.Header1, "ControlLow->Write HEADER=WriteError");
@@ -283,6 +344,15 @@ void QProtocole::LowSend()
     for (char c : {'0', '1', '2'})
         PutByte(c, nullptr);
     WaitWritten(FrameWriteWaitMs);
+    if (traced) {
+        TracedFrame frame;
+        frame.timeMs = sentAtMs;
+        frame.sent = true;
+        frame.letter1 = TxFrame.Header1;
+        frame.letter2 = TxFrame.Header2;
+        frame.body = QByteArray(TxFrame.Payload);
+        emit SIG_Frame(frame);
+    }
 
     TxFrame.TxPending.store(false, std::memory_order_release);
     RxTimer.start();
@@ -335,6 +405,10 @@ void QProtocole::AnswerCompletion()
     if (RxFrame.done()) {
         RxFrame.clearDone();
         const QString body = QString::fromUtf8(RxFrame.body(), int(RxFrame.bodyLength()));
+        if (TraceOn.load(std::memory_order_relaxed))
+            TraceReceived(RxFrame.type() != Cmd::AnswerDebug
+                          && Cmd.IsWaiting.load(std::memory_order_acquire)
+                          && !TxFrame.TxPending.load(std::memory_order_acquire));
         if (RxFrame.type() == Cmd::AnswerDebug) {
             emit SIG_Debug(body);
         } else if (Cmd.IsWaiting.load(std::memory_order_acquire)
@@ -357,6 +431,19 @@ void QProtocole::AnswerCompletion()
                && Cmd.CmdTimer.elapsed() > qint64(Cmd.TimeOutMs)) {
         EndOutstandingRequest();
     }
+}
+
+void QProtocole::TraceReceived(bool answersRequest)
+{
+    TracedFrame traced;
+    traced.timeMs = QDateTime::currentMSecsSinceEpoch();
+    traced.complete = RxFrame.ok();
+    traced.letter1 = RxFrame.type();
+    traced.letter2 = RxFrame.status();
+    traced.body = QByteArray(RxFrame.body(), int(RxFrame.bodyLength()));
+    if (answersRequest)
+        traced.answers = QByteArray() + TxFrame.Header1 + TxFrame.Header2;
+    emit SIG_Frame(traced);
 }
 
 void QProtocole::EndOutstandingRequest()
@@ -450,4 +537,7 @@ void QProtocole::DropLostDevice()
         ControlHigh();
     emit SIG_Data(EVT_DATA, ARG_PORT_STATE, QString());
     emit SIG_ComStatus(tr("Liaison perdue : lecteur débranché ?"));
+    Reconnecting = !OpenedPortName.isEmpty();
+    ReconnectShown = false;
+    ReconnectTimer.start();
 }

@@ -8,6 +8,7 @@
 #include <QWaitCondition>
 #include <atomic>
 
+#include "link/frametrace.h"
 #include "link/rxframeparser.h"
 
 class QSerialPort;
@@ -21,7 +22,9 @@ class QProtocole : public QThread
 public:
     static constexpr std::size_t PayloadMax = 999;
 
-    enum : quint8 { COM_NONE = 0, COM_OPEN = 1, COM_CLOSE = 2 };
+    // COM_RETRY_CANCEL only stops the reconnection after a lost device
+    // (every other request stops it too).
+    enum : quint8 { COM_NONE = 0, COM_OPEN = 1, COM_CLOSE = 2, COM_RETRY_CANCEL = 3 };
     enum : quint8 { LOW_IDLE = 0, LOW_SEND = 1, LOW_RECEIVE = 2 };
     // CmdRequest results.
     enum : quint8 { REQ_QUEUED = 0, REQ_BUSY = 1, REQ_TOO_LONG = 2 };
@@ -34,6 +37,9 @@ public:
     void SetPortName(const QString &name);
     QString GetPortName() const;
     void PostComRequest(quint8 request);
+    // Stops the reconnection attempts unless another request is waiting,
+    // which stops them anyway.
+    void ReconnectCancel();
 
     // Takes the command slot if it is free (one atomic step). A claim that
     // loses the race sends nothing, changes nothing and returns REQ_BUSY.
@@ -50,6 +56,8 @@ public:
     std::atomic<quint8> ComRequest{COM_NONE};
     std::atomic<bool> ComIsOpen{false};
     std::atomic<bool> Polling{false};
+    // Every frame goes to SIG_Frame while set; nothing is built while clear.
+    std::atomic<bool> TraceOn{false};
 
     struct CmdSlot {
         std::atomic<bool> IsFree{true};
@@ -66,6 +74,7 @@ signals:
     void SIG_Debug(QString text);
     void SIG_ComStatus(QString text);
     void SIG_Data(unsigned int kind, unsigned int code, QString text);
+    void SIG_Frame(TracedFrame frame);
 
 public slots:
     void On_ReadyRead();
@@ -85,6 +94,10 @@ private:
     void WaitWhileClosed();
     void HandleComRequest();
     void OpenPort();
+    bool PortOpen(const QString &name);
+    bool ReconnectDue() const;
+    void ReconnectAttempt();
+    void TraceReceived(bool answersRequest);
     void ClosePort();
     void ControlLow();
     void LowIdle();
@@ -116,6 +129,13 @@ private:
     int ReadErrorPasses = 0;
     bool ByteSeenThisPass = false;
     bool DeviceLost = false;
+
+    // After a lost device the same port is opened again every few seconds
+    // until it comes back or the window asks for anything.
+    QString OpenedPortName;
+    bool Reconnecting = false;
+    bool ReconnectShown = false;
+    QElapsedTimer ReconnectTimer;
 };
 
 // Process-wide counter that turns the polling text a quarter per poll.

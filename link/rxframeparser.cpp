@@ -8,6 +8,9 @@ RxFrameParser::Step RxFrameParser::feed(char byte)
             return Step::Skipped;
         rxDone = false;
         rxOk = false;
+        // A frame cut before its letters must not show the previous ones.
+        header1 = 0;
+        header2 = 0;
         etxSeen = false;
         closingLen = 0;
         closing[0] = 0;

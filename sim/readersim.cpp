@@ -303,6 +303,18 @@ void ReaderSim::closeMaster()
     m_output.clear();
 }
 
+bool ReaderSim::replug(QString *error)
+{
+    closeMaster();
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_slave = -1;
+    m_parser = RequestFrameParser();
+    if (!start(error))
+        return false;
+    return m_linkPath.isEmpty() || createLink(m_linkPath, error);
+}
+
 void ReaderSim::onMasterReadable()
 {
     char buffer[4096];

@@ -77,6 +77,9 @@ public:
     void setSilent(bool silent) { m_silent = silent; }
     bool isSilent() const { return m_silent; }
     void closeMaster();
+    // The adapter comes back: a new line, reached through the same link
+    // when there is one (slavePath() changes).
+    bool replug(QString *error = nullptr);
 
     QString handleControlLine(const QString &line);
     static QString controlHelp();

@@ -174,6 +174,7 @@ public:
         connect(engine, &QProtocole::SIG_Debug, this, &Recorder::onDebug, Qt::QueuedConnection);
         connect(engine, &QProtocole::SIG_ComStatus, this, &Recorder::onStatus, Qt::QueuedConnection);
         connect(engine, &QProtocole::SIG_Data, this, &Recorder::onData, Qt::QueuedConnection);
+        connect(engine, &QProtocole::SIG_Frame, this, &Recorder::onFrame, Qt::QueuedConnection);
     }
 
     static QString data(unsigned int kind, unsigned int code, const QString &text = QString())
@@ -182,6 +183,8 @@ public:
     }
     static QString debug(const QString &text) { return "debug:" + text; }
     static QString status(const QString &text) { return "status:" + text; }
+    // Direction, letters, body, the request answered, and "cut" when incomplete.
+    static QString traced(const QString &what) { return "frame:" + what; }
 
     int size() const { return lines.size(); }
     QStringList since(int mark) const { return lines.mid(mark); }
@@ -216,6 +219,15 @@ private slots:
         lines << status(text);
     }
     void onData(unsigned int kind, unsigned int code, const QString &text) { lines << data(kind, code, text); }
+    void onFrame(const TracedFrame &f)
+    {
+        QString what = QString(f.sent ? "-> " : "<- ") + f.letter1 + f.letter2 + " " + QString::fromLatin1(f.body);
+        if (!f.answers.isEmpty())
+            what += " (" + QString::fromLatin1(f.answers) + ")";
+        if (!f.complete)
+            what += " cut";
+        lines << traced(what);
+    }
 
 private:
     QProtocole *engine;
@@ -314,6 +326,13 @@ private slots:
     void failedOpen();
     void unplug_data();
     void unplug();
+    void reconnectAfterUnplug();
+    void reconnectStoppedByTheWindow_data();
+    void reconnectStoppedByTheWindow();
+    void frameTrace_data();
+    void frameTrace();
+    void frameTraceLine_data();
+    void frameTraceLine();
     void idleWhilePortClosed();
     void shutdown_data();
     void shutdown();
@@ -999,7 +1018,172 @@ void TestProtocole::unplug()
     // Nothing runs on a vanished line.
     const double used = cpuOverOneSecond();
     QVERIFY2(used < IdleCpuBound, qPrintable(QString::number(used)));
-    QCOMPARE(rec->since(mark2), got);
+    QStringList after = rec->since(mark2);
+    after.removeAll(Recorder::status("Reconnexion ..."));
+    QCOMPARE(after, got);
+}
+
+// The line behind a link that the test can point at a new pseudo-terminal,
+// as a replugged adapter comes back under its old name.
+struct LinkedLine {
+    QTemporaryDir dir;
+    QString link = dir.filePath("lecteur");
+    bool pointAt(const QString &target)
+    {
+        QFile::remove(link);
+        return QFile::link(target, link);
+    }
+};
+
+void TestProtocole::reconnectAfterUnplug()
+{
+    LinkedLine line;
+    QVERIFY(line.pointAt(reader.path));
+    startEngine();
+    engine->SetPortName(line.link);
+    engine->PostComRequest(QProtocole::COM_OPEN);
+    QVERIFY(rec->waitFor(Recorder::status("Ouvert"), 5000) >= 0);
+
+    const int mark = rec->size();
+    reader.hangUp();
+    QVERIFY(rec->waitFor(Recorder::status("Liaison perdue : lecteur débranché ?"), 5000, mark) >= 0);
+    QElapsedTimer lost;
+    lost.start();
+    QVERIFY(rec->waitFor(Recorder::status("Reconnexion ..."), 5000, mark) >= 0);
+    QVERIFY2(lost.elapsed() >= 1500, qPrintable(QString::number(lost.elapsed())));
+    // Failed attempts are quiet and sleep between tries.
+    const double used = cpuOverOneSecond();
+    QVERIFY2(used < IdleCpuBound, qPrintable(QString::number(used)));
+    QTest::qWait(1500);
+    QCOMPARE(rec->filtered("status:", mark), (QStringList{Recorder::status("Liaison perdue : lecteur débranché ?"),
+                                                          Recorder::status("Reconnexion ...")}));
+
+    reader.closeAll();
+    QVERIFY(reader.open());
+    QVERIFY(line.pointAt(reader.path));
+    const int mark2 = rec->size();
+    QVERIFY(rec->waitFor(Recorder::status("Ouvert"), 5000, mark2) >= 0);
+    QVERIFY(rec->waitFor(Recorder::data(2, ARG_PORT_STATE), 3000, mark2) >= 0);
+    QVERIFY(engine->ComIsOpen.load());
+    QVERIFY(barrier(ARG_CONFIG_GET_RESULT));
+}
+
+void TestProtocole::reconnectStoppedByTheWindow_data()
+{
+    QTest::addColumn<bool>("connectClicked");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("connect clicked") << true << "Can't open";
+    QTest::newRow("another port picked") << false << "Fermé";
+}
+
+void TestProtocole::reconnectStoppedByTheWindow()
+{
+    QFETCH(bool, connectClicked);
+    QFETCH(QString, status);
+
+    LinkedLine line;
+    QVERIFY(line.pointAt(reader.path));
+    startEngine();
+    engine->SetPortName(line.link);
+    engine->PostComRequest(QProtocole::COM_OPEN);
+    QVERIFY(rec->waitFor(Recorder::status("Ouvert"), 5000) >= 0);
+    reader.hangUp();
+    QVERIFY(rec->waitFor(Recorder::status("Reconnexion ..."), 8000) >= 0);
+
+    const int mark = rec->size();
+    if (connectClicked)
+        engine->PostComRequest(QProtocole::COM_OPEN);
+    else
+        engine->ReconnectCancel();
+    QVERIFY(QTest::qWaitFor([&] { return !rec->filtered("status:", mark).isEmpty(); }, 3000));
+    QVERIFY(rec->filtered("status:", mark).first().startsWith(Recorder::status(status)));
+    // The adapter comes back, but nobody tries it any more.
+    reader.closeAll();
+    QVERIFY(reader.open());
+    QVERIFY(line.pointAt(reader.path));
+    QTest::qWait(3000);
+    QVERIFY(!engine->ComIsOpen.load());
+    QCOMPARE(rec->filtered("status:", mark).size(), 1);
+}
+
+void TestProtocole::frameTrace_data()
+{
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<QByteArrayList>("answer");
+    QTest::addColumn<QStringList>("frames");
+
+    QTest::newRow("off") << false << QByteArrayList{frame('V', '0', "12")} << QStringList();
+    QTest::newRow("request and answer") << true << QByteArrayList{frame('V', '0', "12")}
+                                        << QStringList{"-> VG 3.0.0", "<- V0 12 (VG)"};
+    QTest::newRow("debug text in between")
+        << true << QByteArrayList{frame('D', '0', "hi"), frame('V', '1', "")}
+        << QStringList{"-> VG 3.0.0", "<- D0 hi", "<- V1  (VG)"};
+    QTest::newRow("answer cut short") << true << QByteArrayList{"\x02" "V0ab"}
+                                      << QStringList{"-> VG 3.0.0", "<- V0 ab (VG) cut"};
+    QTest::newRow("cut after the start") << true << QByteArrayList{"\x02"}
+                                         << QStringList{"-> VG 3.0.0", QString("<- ") + QChar(0) + QChar(0) + "  (VG) cut"};
+}
+
+void TestProtocole::frameTrace()
+{
+    QFETCH(bool, on);
+    QFETCH(QByteArrayList, answer);
+    QFETCH(QStringList, frames);
+
+    QVERIFY(openLink());
+    engine->TraceOn = on;
+    const int mark = rec->size();
+    QCOMPARE(engine->CmdRequest('V', 'G', "3.0.0", ARG_CONFIG_GET_RESULT, 5000), quint8(QProtocole::REQ_QUEUED));
+    QCOMPARE(reader.nextFrame(3000), request('V', 'G', "3.0.0"));
+    for (const QByteArray &part : answer)
+        QVERIFY(reader.send(part));
+    QVERIFY(rec->waitFor(Recorder::data(2, ARG_CONFIG_GET_RESULT), 3000, mark) >= 0);
+    QCoreApplication::sendPostedEvents();
+    QStringList got;
+    for (const QString &l : rec->filtered("frame:", mark))
+        got << l.mid(6);
+    QCOMPARE(got, frames);
+}
+
+void TestProtocole::frameTraceLine_data()
+{
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<QByteArray>("letters");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("answers");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("sent with payload") << true << true << QByteArray("VP") << QByteArray("3.0.0=5") << QByteArray()
+                                       << "-> VP \"3.0.0=5\" [33 2E 30 2E 30 3D 35]";
+    QTest::newRow("answer") << false << true << QByteArray("B0") << QByteArray("10") << QByteArray("BS")
+                            << "<- B0 (BS) \"10\" [31 30]";
+    QTest::newRow("cut, control bytes as dots") << false << false << QByteArray("A0") << QByteArray("a\tb\x01")
+                                                << QByteArray() << "<- A0 incomplète \"a.b.\" [61 09 62 01]";
+    QTest::newRow("utf-8 text") << false << true << QByteArray("B0") << QByteArray("Nal=\xc3\x89") << QByteArray()
+                                << QString::fromUtf8("<- B0 \"Nal=\xc3\x89\" [4E 61 6C 3D C3 89]");
+    QTest::newRow("letters missing") << false << false << QByteArray(2, '\0') << QByteArray() << QByteArray()
+                                     << "<- .. incomplète \"\" []";
+}
+
+void TestProtocole::frameTraceLine()
+{
+    QFETCH(bool, sent);
+    QFETCH(bool, complete);
+    QFETCH(QByteArray, letters);
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, answers);
+    QFETCH(QString, line);
+
+    TracedFrame f;
+    f.timeMs = QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9, 42)).toMSecsSinceEpoch();
+    f.sent = sent;
+    f.complete = complete;
+    f.letter1 = letters.at(0);
+    f.letter2 = letters.at(1);
+    f.body = body;
+    f.answers = answers;
+    QCOMPARE(FrameTraceLine(f), "14:07:09.042 " + line);
 }
 
 void TestProtocole::idleWhilePortClosed()

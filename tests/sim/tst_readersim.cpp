@@ -68,6 +68,7 @@ private slots:
     void silentReaderDoesNotAnswer();
     void portCanBeClosedAndReopened();
     void unpluggedAdapterIsHarmless();
+    void replugKeepsTheLink();
     void controlLines_data();
     void controlLines();
     void symlink();
@@ -407,6 +408,22 @@ void TestReaderSim::unpluggedAdapterIsHarmless()
     m_sim->handleControlLine("present credit");
     char byte;
     QVERIFY(::read(m_fd, &byte, 1) <= 0);
+}
+
+void TestReaderSim::replugKeepsTheLink()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("lecteur");
+    QVERIFY(m_sim->createLink(link));
+    const QString before = m_sim->slavePath();
+    m_sim->closeMaster();
+    QVERIFY(m_sim->replug());
+    QVERIFY(m_sim->slavePath() != before);
+    QCOMPARE(QFileInfo(link).symLinkTarget(), m_sim->slavePath());
+    ::close(m_fd);
+    m_fd = openSlave(link);
+    QVERIFY(m_fd >= 0);
+    QCOMPARE(sendPoll(), QByteArray("B00"));
 }
 
 void TestReaderSim::controlLines_data()

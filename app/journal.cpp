@@ -1,0 +1,36 @@
+#include "app/journal.h"
+
+#include <QSaveFile>
+
+bool JournalKeeps(const QString &text)
+{
+    const QString shown = text.trimmed();
+    if (shown.isEmpty() || shown.endsWith(QLatin1String("...")))
+        return false;
+    return !shown.startsWith(QLatin1String("Polling"))
+           && !shown.contains(QLatin1String(" Polling "));
+}
+
+QString JournalLine(const QDateTime &when, const QString &text)
+{
+    QString flat = text;
+    for (QChar &c : flat)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    return when.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) + QStringLiteral("  ") + flat;
+}
+
+bool TextFileWrite(const QString &path, const QString &text, QString *error)
+{
+    QSaveFile file(path);
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.isEmpty() && !bytes.endsWith('\n'))
+        bytes += '\n';
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
