@@ -69,7 +69,6 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     ui->ONG_Main->setTabEnabled(TabTest, ExpertMode);
     ui->ONG_Main->setTabEnabled(TabExpert, ExpertMode);
     ui->LAB_Version->setText("Version:1.12");
-    ui->LAB_Version->adjustSize();  // the form's width clips the text
 }
 
 MainWindow::~MainWindow()

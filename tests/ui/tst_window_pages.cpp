@@ -394,16 +394,17 @@ private slots:
         QList<QSize> sizes;
         for (const QSize &windowSize : {QSize(960, 600), QSize(1400, 1000)}) {
             window->resize(windowSize);
-            for (const char *name : {"treeWidget", "TABLE_BlackList"}) {
+            for (const char *name : {"treeWidget", "TABLE_BlackList", "TXTEDIT_Debug"}) {
                 auto *view = window->findChild<QWidget *>(name);
                 tabs->setCurrentWidget(view->parentWidget());
                 QCoreApplication::processEvents();
                 sizes << view->size();
             }
         }
-        for (int i = 0; i < 2; ++i) {
-            QVERIFY(sizes.at(i + 2).width() > sizes.at(i).width());
-            QVERIFY(sizes.at(i + 2).height() > sizes.at(i).height());
+        const int views = sizes.size() / 2;
+        for (int i = 0; i < views; ++i) {
+            QVERIFY(sizes.at(i + views).width() > sizes.at(i).width());
+            QVERIFY(sizes.at(i + views).height() > sizes.at(i).height());
         }
         tabs->setCurrentIndex(0);
     }
