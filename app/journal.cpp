@@ -7,6 +7,12 @@ bool JournalKeeps(const QString &text)
     const QString shown = text.trimmed();
     if (shown.isEmpty() || shown.endsWith(QLatin1String("...")))
         return false;
+    // A parameter read or an object commit under way shows its name until
+    // the result is appended ("GetValue->", "Get value (3.0.1)", "Save(3) :").
+    const bool result = shown.contains(QLatin1String("->")) && !shown.endsWith(QLatin1String("->"));
+    if (!result && (shown.startsWith(QLatin1String("Get")) || shown.endsWith(QLatin1String(" :"))
+                    || shown.endsWith(QLatin1String("->"))))
+        return false;
     return !shown.startsWith(QLatin1String("Polling"))
            && !shown.contains(QLatin1String(" Polling "));
 }

@@ -55,6 +55,12 @@ private slots:
         QTest::newRow("turning bar") << "||| Polling |||" << false;
         QTest::newRow("turning backslashes") << "\\\\\\ Polling \\\\\\" << false;
         QTest::newRow("cleared") << "" << false;
+        QTest::newRow("load starts") << "GetValue->" << false;
+        QTest::newRow("parameter asked") << "Get value (3.0.1)" << false;
+        QTest::newRow("parameter read") << "Get value (3.0.1)->UNKNOWN" << true;
+        QTest::newRow("commit asked") << "Save(3) :" << false;
+        QTest::newRow("commit done") << "Save(3) :->OK" << true;
+        QTest::newRow("blacklist step") << "LN Put" << true;
     }
     void journalKeeps()
     {
