@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QTextCodec>
 
+#include "util/textfile.h"
+
 using namespace BlackList;
 
 QString BlackListCellClean(const QString &text, int column)
@@ -27,12 +29,44 @@ QString BlackListLineDecode(const QByteArray &bytes)
         line.chop(1);
     if (line.endsWith('\r'))
         line.chop(1);
-    QTextCodec::ConverterState state;
-    const QString utf8 = QTextCodec::codecForName("UTF-8")->toUnicode(line.constData(), line.size(),
-                                                                      &state);
-    if (state.invalidChars == 0 && state.remainingChars == 0)
-        return utf8;
-    return QString::fromLatin1(line);
+    return TextFileDecode(line, QTextCodec::codecForName("UTF-8"));
+}
+
+namespace {
+QString FileRefusal(const QByteArray &content, const QList<QByteArray> &lines)
+{
+    if (TextFileHasControlBytes(content))
+        return QStringLiteral("ce n'est pas un fichier texte");
+    if (lines.size() > MaxFileRows)
+        return QStringLiteral("plus de %1 lignes").arg(MaxFileRows);
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).size() > MaxLineBytes)
+            return QStringLiteral("ligne %1 trop longue").arg(i + 1);
+    }
+    return QString();
+}
+}
+
+bool BlackListFileParse(const QByteArray &content, QList<QStringList> *rows, QString *reason)
+{
+    QString refusal;
+    QList<QByteArray> lines;
+    if (content.size() > MaxFileBytes) {
+        refusal = QStringLiteral("fichier trop grand (plus de %1 Mo)").arg(MaxFileBytes / (1024 * 1024));
+    } else {
+        lines = TextFileLines(content);
+        refusal = FileRefusal(content, lines);
+    }
+    if (!refusal.isEmpty()) {
+        if (reason)
+            *reason = refusal;
+        return false;
+    }
+    QList<QStringList> parsed;
+    for (const QByteArray &line : lines)
+        parsed.append(BlackListLineToCells(BlackListLineDecode(line)));
+    *rows = parsed;
+    return true;
 }
 
 QStringList BlackListLineToCells(const QString &line)

@@ -24,8 +24,13 @@ void MainWindow::on_BTN_ReaderFileLoad_clicked()
         return;
     if (ui->SAI_FIleName->text().isEmpty())
         on_BTN_FileSelect_clicked();
-    if (!ConfigFileLoad(ui->SAI_FIleName->text())) {
-        QMessageBox::critical(this, tr("Erreur"), tr("Impossible d'ouvrir le fichier"));
+    QString refusal;
+    if (!ConfigFileLoad(ui->SAI_FIleName->text(), &refusal)) {
+        if (refusal.isEmpty())
+            QMessageBox::critical(this, tr("Erreur"), tr("Impossible d'ouvrir le fichier"));
+        else
+            QMessageBox::critical(this, tr("Erreur"),
+                                  tr("Fichier de configuration refusé : %1").arg(refusal));
         return;
     }
     ui->BTN_ReaderFileSave->setEnabled(true);
@@ -35,15 +40,21 @@ void MainWindow::on_BTN_ReaderFileLoad_clicked()
 
 // Reads the whole file first: a file that is not a configuration text
 // leaves the tree as it was.
-bool MainWindow::ConfigFileLoad(const QString &path)
+bool MainWindow::ConfigFileLoad(const QString &path, QString *refusal)
 {
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return false;
-    QList<ConfigLine> lines;
-    if (!ConfigFileParse(file.read(ConfigFileMax + 1), &lines))
+    // Read within the bound: a huge file is refused without being read whole.
+    const QByteArray content = file.read(ConfigFileMax + 1);
+    if (file.error() != QFileDevice::NoError) {
+        *refusal = tr("lecture impossible");
         return false;
+    }
     file.close();
+    QList<ConfigLine> lines;
+    if (!ConfigFileParse(content, &lines, refusal))
+        return false;
 
     QMultiHash<QString, QTreeWidgetItem *> byIdentifier;
     const QList<QTreeWidgetItem *> items = TreeItems(ui->treeWidget);
