@@ -179,18 +179,18 @@ SimAnswer SimConfig::commit(const QString &object, QStringList *notices)
 
 SimAnswer SimConfig::command(const QString &identifier, const QString &value, QStringList *notices)
 {
-    const QDateTime now = QDateTime::currentDateTime().addSecs(m_clockOffsetSecs);
+    const QDateTime now = QDateTime::currentDateTime().addMSecs(m_clockOffsetMs);
     if (identifier == SetDate) {
         QDate date = QDate::fromString(value, DateFormat);
         if (date.isValid() && date.year() < 2000)
             date = date.addYears(100);
         if (date.isValid())
-            m_clockOffsetSecs += now.secsTo(QDateTime(date, now.time()));
+            m_clockOffsetMs += now.msecsTo(QDateTime(date, now.time()));
         notices->append(QStringLiteral("Date reçue : %1").arg(value));
     } else if (identifier == SetTime) {
         const QTime time = QTime::fromString(value, TimeFormat);
         if (time.isValid())
-            m_clockOffsetSecs += now.secsTo(QDateTime(now.date(), time));
+            m_clockOffsetMs += now.msecsTo(QDateTime(now.date(), time));
         notices->append(QStringLiteral("Heure reçue : %1").arg(value));
     } else if (identifier == TestOutput1 || identifier == TestOutput2) {
         notices->append(QStringLiteral("Test sortie %1 : durée %2")
@@ -205,7 +205,7 @@ SimAnswer SimConfig::command(const QString &identifier, const QString &value, QS
 
 QString SimConfig::clockValue(const QString &identifier) const
 {
-    const QDateTime now = QDateTime::currentDateTime().addSecs(m_clockOffsetSecs);
+    const QDateTime now = QDateTime::currentDateTime().addMSecs(m_clockOffsetMs);
     return identifier == TimeIdentifier ? now.toString(TimeFormat) : now.toString(DateFormat);
 }
 
