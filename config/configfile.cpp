@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/mainwindow.h"
 #include "config/paramlogic.h"
@@ -63,16 +64,21 @@ bool MainWindow::ConfigFileLoad(const QString &path, QString *refusal)
         if (!identifier.isEmpty())
             byIdentifier.insert(identifier, *it);  // values() gives walk order
     }
-    bool parameterFound = false;
+    // A file that names no parameter (empty, or some other text) is no
+    // configuration: it is refused rather than reported as loaded.
+    const bool parameterFound = std::any_of(lines.cbegin(), lines.cend(), [&](const ConfigLine &line) {
+        return byIdentifier.contains(line.identifier);
+    });
+    if (!parameterFound) {
+        *refusal = tr("aucun paramètre du lecteur");
+        return false;
+    }
     for (const ConfigLine &line : lines) {
-        for (QTreeWidgetItem *item : byIdentifier.values(line.identifier)) {
+        for (QTreeWidgetItem *item : byIdentifier.values(line.identifier))
             TreeItemValue(TreeWrite, ui->treeWidget, item, line.value, TreeColumn::Kind,
                           TreeColumn::Value);
-            parameterFound = true;
-        }
     }
-    // A file that names no parameter brings no configuration to write.
-    if (parameterFound && !TreeHasConfiguration) {
+    if (!TreeHasConfiguration) {
         TreeHasConfiguration = true;
         ReaderButtonsUpdate();
     }
