@@ -41,8 +41,10 @@ void MainWindow::on_BTN_ReaderConfigLoad_clicked()
     const QList<QTreeWidgetItem *> parameters = ui->treeWidget->findItems(
         QStringLiteral("."), Qt::MatchContains | Qt::MatchRecursive, TreeColumn::Identifier);
     // Started first: a running chain keeps its state untouched.
-    if (!Chain.start(CHAIN_CONFIG_LOAD, tr("Lecture"), parameters.size(),
-                     [this] { ConfigChainAborted(); }))
+    if (!Chain.start(CHAIN_CONFIG_LOAD, tr("Lecture"), parameters.size(), [this] {
+            ConfigChainAborted();
+            TreeLoading = false;
+        }))
         return;
     ToDoList = parameters;
     TreeLoading = true;
@@ -72,6 +74,9 @@ void MainWindow::ConfigGetResultProcess()
         return;
     if (!ok) {
         ConfigStatusAppend(QStringLiteral("->TIMEOUT"));
+        // The load is over: the operator's next edits count as changes again,
+        // or a save would silently leave them out.
+        TreeLoading = false;
         Chain.fail();
         return;
     }

@@ -108,6 +108,8 @@ signals:
     void quitRequested();  // the "quit" control line
     // What the simulated reader received that its operator should see.
     void notice(const QString &text);
+    // A fault of the line hit the answer to a request with these letters.
+    void faultInjected(char c1, char c2, const QString &fault);
 
 private:
     void onMasterReadable();

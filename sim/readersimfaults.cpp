@@ -15,6 +15,8 @@ void ReaderSim::sendThroughFaults(const QByteArray &frame)
 {
     const SimFaultPlan plan =
         m_linkFaults.shape(frame, SimCommandTimeoutMs(m_answerC1, m_answerC2));
+    if (!plan.fault.isEmpty())
+        emit faultInjected(m_answerC1, m_answerC2, plan.fault);
     if (plan.floodMs > 0)
         flood(plan.floodMs);
     if (plan.unplugForMs >= 0) {

@@ -186,23 +186,28 @@ SimFaultPlan SimFaults::shape(const QByteArray &frame, int timeoutMs)
     SimFaultPlan plan;
     plan.bytes = frame;
     plan.delayMs = m_delayMs;
+    if (m_delayMs > 0)
+        plan.fault = QStringLiteral("delay");
     if (m_drop > 0) {
         --m_drop;
         plan.bytes.clear();
-        return plan;
-    }
-    if (m_cut >= 0) {
+        plan.fault = QStringLiteral("drop");
+    } else if (m_cut >= 0) {
         plan.bytes = frame.left(m_cut);
         m_cut = -1;
+        plan.fault = QStringLiteral("cut");
     } else if (m_garbage == Garbage::Before) {
         plan.bytes = garbage(m_garbageCount, Stx) + frame;
         m_garbage = Garbage::None;
+        plan.fault = QStringLiteral("garbage before");
     } else if (m_garbage == Garbage::Inside) {
         plan.bytes = withGarbageInside(frame, m_garbageCount);
         m_garbage = Garbage::None;
+        plan.fault = QStringLiteral("garbage inside");
     } else if (m_late) {
         plan.delayMs += timeoutMs + LateMarginMs;
         m_late = false;
+        plan.fault = QStringLiteral("late");
     } else if (m_ratePercent > 0 && int(m_random.bounded(100)) < m_ratePercent) {
         randomFault(plan, timeoutMs);
     }
@@ -212,7 +217,11 @@ SimFaultPlan SimFaults::shape(const QByteArray &frame, int timeoutMs)
 void SimFaults::randomFault(SimFaultPlan &plan, int timeoutMs)
 {
     const QByteArray frame = plan.bytes;
-    switch (m_random.bounded(8)) {
+    const char *const kinds[] = {"drop", "cut", "garbage before", "garbage inside",
+                                 "delay", "late", "flood", "unplug"};
+    const quint32 kind = m_random.bounded(8);
+    plan.fault = QLatin1String(kinds[kind]);
+    switch (kind) {
     case 0:
         plan.bytes.clear();
         break;

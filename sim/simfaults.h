@@ -11,6 +11,7 @@ struct SimFaultPlan {
     int delayMs = 0;       // when it goes out
     int unplugForMs = -1;  // >= 0: the adapter vanishes instead, back after that
     int floodMs = 0;       // a stream of 'D' frames starts with the answer
+    QString fault;         // what was done to it ("drop", "cut"...); empty: nothing
 };
 
 // The faults of a flaky adapter and a mumbling reader, applied to the
