@@ -82,9 +82,9 @@ QStringList BlackListLineToCells(const QString &line)
 namespace {
 // Two digits each. The century is taken as 2000-2099 for the check only,
 // so that 29/02/00 is a date (a 1900-based reading would refuse it).
-bool SplitDate(const QString &text, const QString &pattern, int *year, int *month, int *day)
+bool SplitDate(const QString &text, const QRegularExpression &pattern, int *year, int *month, int *day)
 {
-    const QRegularExpressionMatch match = QRegularExpression(pattern).match(text);
+    const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return false;
     *year = match.captured(QStringLiteral("y")).toInt();
@@ -105,8 +105,9 @@ const QString EntryKeys[] = {QStringLiteral("Cda"), QStringLiteral("UID"), QStri
 QString BlackListDateToEntry(const QString &date)
 {
     int year = 0, month = 0, day = 0;
-    if (!SplitDate(date, QStringLiteral("^(?<d>\\d\\d)/(?<m>\\d\\d)/(?<y>\\d\\d)$"), &year, &month,
-                   &day))
+    // Compiled once: the transfer and the file read convert every row.
+    static const QRegularExpression tableDate(QStringLiteral("^(?<d>\\d\\d)/(?<m>\\d\\d)/(?<y>\\d\\d)$"));
+    if (!SplitDate(date, tableDate, &year, &month, &day))
         return QString();
     return TwoDigits(year) + TwoDigits(month) + TwoDigits(day);
 }
@@ -114,8 +115,8 @@ QString BlackListDateToEntry(const QString &date)
 QString BlackListDateFromEntry(const QString &date)
 {
     int year = 0, month = 0, day = 0;
-    if (!SplitDate(date, QStringLiteral("^(?<y>\\d\\d)(?<m>\\d\\d)(?<d>\\d\\d)$"), &year, &month,
-                   &day))
+    static const QRegularExpression entryDate(QStringLiteral("^(?<y>\\d\\d)(?<m>\\d\\d)(?<d>\\d\\d)$"));
+    if (!SplitDate(date, entryDate, &year, &month, &day))
         return date;
     return TwoDigits(day) + QLatin1Char('/') + TwoDigits(month) + QLatin1Char('/') + TwoDigits(year);
 }

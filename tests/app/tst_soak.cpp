@@ -96,10 +96,9 @@ class TestSoak : public QObject
     {
         if (w->isOpen() && !unplugged)
             return;
-        if (!QTest::qWaitFor([this] { return !w->isOpen(); }, 3000))
-            return finding(operation, "débranchement non vu par la fenêtre");
-        if (w->text("LINEEDIT_Com") != QString::fromUtf8("Liaison perdue : lecteur débranché ?"))
-            finding(operation, "état de la liaison : " + w->text("LINEEDIT_Com"));
+        const QString lost = QString::fromUtf8("Liaison perdue : lecteur débranché ?");
+        if (!QTest::qWaitFor([&] { return !w->isOpen() && w->text("LINEEDIT_Com") == lost; }, 3000))
+            return finding(operation, "débranchement non signalé, liaison : " + w->text("LINEEDIT_Com"));
         unplugged = false;
         if (!QTest::qWaitFor([this] { return w->sim.isPlugged(); }, 3000))
             w->sim.replug();
