@@ -88,7 +88,10 @@ void ReaderSim::floodTick()
         m_floodTimer->stop();
         return;
     }
-    sendDebug(QStringLiteral("flood %1").arg(++m_floodCount));
+    // As fast as the line takes them, no faster: a backlog would keep the
+    // flood going long after its end.
+    if (m_output.isEmpty() && m_pacedOut.bytes.isEmpty())
+        sendDebug(QStringLiteral("flood %1").arg(++m_floodCount));
 }
 
 bool ReaderSim::faultControl(const QString &command, const QString &argument, QString *reply)

@@ -129,12 +129,16 @@ class TestSoak : public QObject
         if (w->button("BTN_ReaderConfigSave")->isEnabled() != w->window->TreeHasConfiguration)
             finding(operation, "BTN_ReaderConfigSave ne suit pas la configuration");
 
-        // Polling can be switched on again: a poll goes out.
+        // Polling can be switched on again: a poll goes out, or times out
+        // while the line is flooded.
         const int polls = w->sim.requestCount('B', 'S');
+        TextHistory protocol(w->field("SAI_ProtocoleStatus"));
         w->button("BTN_BadgeRead")->click();
         if (!w->window->Protocole.Polling.load())
             finding(operation, "le polling ne se remet pas en marche");
-        else if (!QTest::qWaitFor([&] { return w->sim.requestCount('B', 'S') > polls || unplugged; }, 5000))
+        else if (!QTest::qWaitFor([&] { return w->sim.requestCount('B', 'S') > polls || unplugged
+                                               || protocol.contains("Statut timeout"); },
+                                  CmdTimeout::Poll + GraceMs))
             finding(operation, "aucune interrogation après la remise en marche du polling");
         stopPolling();
         ensureLink(operation);
