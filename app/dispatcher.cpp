@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/pollanswer.h"
 #include "link/commands.h"
+#include "util/textutil.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -144,8 +145,11 @@ void MainWindow::PollingEventProcess(const QString &answer)
         if (ui->CKB_CreationForce->isChecked() || creationAllowed) {
             QString record;
             BadgeRecordFromForm(record);
-            if (CommandSend(Cmd::FamilyBadge, Cmd::BadgeCreate, record, ARG_BADGE_CREATE_RESULT,
-                            CmdTimeout::BadgeCreate)) {
+            // Long texts in the form: the link would refuse the record, say so.
+            if (!PayloadFits(record)) {
+                ui->SAI_ProtocoleStatus->setText(tr("Création->ECHEC : enregistrement trop long"));
+            } else if (CommandSend(Cmd::FamilyBadge, Cmd::BadgeCreate, record,
+                                   ARG_BADGE_CREATE_RESULT, CmdTimeout::BadgeCreate)) {
                 qDebug("COMDATAPROCESS: Demande de créer le badge");
                 ui->SAI_ProtocoleStatus->setText(tr("Création ..."));
             }

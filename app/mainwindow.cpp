@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QPalette>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -14,6 +15,9 @@
 namespace {
 constexpr int TabTest = 6;
 constexpr int TabExpert = 7;
+// The debug pane keeps the latest lines only: a chatty reader must not
+// grow it without end.
+constexpr int DebugPaneLines = 5000;
 
 QString StartFolder()
 {
@@ -39,6 +43,7 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     ConfigStartFolder = StartFolder();
     ui = new Ui::MainWindow;
     ui->setupUi(this);
+    ui->TXTEDIT_Debug->setMaximumBlockCount(DebugPaneLines);
     ChainProgressPrepare();
 
     ui->SAI_Grp->setInputMask("0000000000");

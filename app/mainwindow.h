@@ -168,7 +168,9 @@ private:
     void ConfigLoadComplete();
     void ConfigWriteSend();
     void ConfigCommitSend();
-    bool ConfigFileLoad(const QString &path);
+    // False when the file cannot be opened, or (with *refusal saying why)
+    // when it is no configuration text.
+    bool ConfigFileLoad(const QString &path, QString *refusal);
     bool ConfigFileSave(const QString &path);
     void ConfigFileSaveItem(QIODevice *file, QTreeWidgetItem *item);
     QElapsedTimer ConfigLoadTimer;

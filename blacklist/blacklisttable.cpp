@@ -55,6 +55,9 @@ void MainWindow::on_BTN_BlackListReadFromFile_clicked()
     // The load replaces the rows only once the whole file is read.
     if (BlackListFile.TableLoad(ui->TABLE_BlackList, BlackListFilePath()))
         ui->SAI_BlackListStatus->setText(tr("Chargement liste noire->OK"));
-    else
+    else if (BlackListFile.LoadError.isEmpty())
         ui->SAI_BlackListStatus->setText(tr("Chargement liste noire->ECHEC"));
+    else  // the file was read but refused: say why
+        ui->SAI_BlackListStatus->setText(tr("Chargement liste noire->ECHEC : %1")
+                                             .arg(BlackListFile.LoadError));
 }

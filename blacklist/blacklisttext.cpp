@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QTextCodec>
 
+#include "util/textfile.h"
+
 using namespace BlackList;
 
 QString BlackListCellClean(const QString &text, int column)
@@ -27,12 +29,44 @@ QString BlackListLineDecode(const QByteArray &bytes)
         line.chop(1);
     if (line.endsWith('\r'))
         line.chop(1);
-    QTextCodec::ConverterState state;
-    const QString utf8 = QTextCodec::codecForName("UTF-8")->toUnicode(line.constData(), line.size(),
-                                                                      &state);
-    if (state.invalidChars == 0 && state.remainingChars == 0)
-        return utf8;
-    return QString::fromLatin1(line);
+    return TextFileDecode(line, QTextCodec::codecForName("UTF-8"));
+}
+
+namespace {
+QString FileRefusal(const QByteArray &content, const QList<QByteArray> &lines)
+{
+    if (TextFileHasControlBytes(content))
+        return QStringLiteral("ce n'est pas un fichier texte");
+    if (lines.size() > MaxFileRows)
+        return QStringLiteral("plus de %1 lignes").arg(MaxFileRows);
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).size() > MaxLineBytes)
+            return QStringLiteral("ligne %1 trop longue").arg(i + 1);
+    }
+    return QString();
+}
+}
+
+bool BlackListFileParse(const QByteArray &content, QList<QStringList> *rows, QString *reason)
+{
+    QString refusal;
+    QList<QByteArray> lines;
+    if (content.size() > MaxFileBytes) {
+        refusal = QStringLiteral("fichier trop grand (plus de %1 Mo)").arg(MaxFileBytes / (1024 * 1024));
+    } else {
+        lines = TextFileLines(content);
+        refusal = FileRefusal(content, lines);
+    }
+    if (!refusal.isEmpty()) {
+        if (reason)
+            *reason = refusal;
+        return false;
+    }
+    QList<QStringList> parsed;
+    for (const QByteArray &line : lines)
+        parsed.append(BlackListLineToCells(BlackListLineDecode(line)));
+    *rows = parsed;
+    return true;
 }
 
 QStringList BlackListLineToCells(const QString &line)
@@ -48,9 +82,9 @@ QStringList BlackListLineToCells(const QString &line)
 namespace {
 // Two digits each. The century is taken as 2000-2099 for the check only,
 // so that 29/02/00 is a date (a 1900-based reading would refuse it).
-bool SplitDate(const QString &text, const QString &pattern, int *year, int *month, int *day)
+bool SplitDate(const QString &text, const QRegularExpression &pattern, int *year, int *month, int *day)
 {
-    const QRegularExpressionMatch match = QRegularExpression(pattern).match(text);
+    const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return false;
     *year = match.captured(QStringLiteral("y")).toInt();
@@ -71,8 +105,9 @@ const QString EntryKeys[] = {QStringLiteral("Cda"), QStringLiteral("UID"), QStri
 QString BlackListDateToEntry(const QString &date)
 {
     int year = 0, month = 0, day = 0;
-    if (!SplitDate(date, QStringLiteral("^(?<d>\\d\\d)/(?<m>\\d\\d)/(?<y>\\d\\d)$"), &year, &month,
-                   &day))
+    // Compiled once: the transfer and the file read convert every row.
+    static const QRegularExpression tableDate(QStringLiteral("^(?<d>\\d\\d)/(?<m>\\d\\d)/(?<y>\\d\\d)$"));
+    if (!SplitDate(date, tableDate, &year, &month, &day))
         return QString();
     return TwoDigits(year) + TwoDigits(month) + TwoDigits(day);
 }
@@ -80,8 +115,8 @@ QString BlackListDateToEntry(const QString &date)
 QString BlackListDateFromEntry(const QString &date)
 {
     int year = 0, month = 0, day = 0;
-    if (!SplitDate(date, QStringLiteral("^(?<y>\\d\\d)(?<m>\\d\\d)(?<d>\\d\\d)$"), &year, &month,
-                   &day))
+    static const QRegularExpression entryDate(QStringLiteral("^(?<y>\\d\\d)(?<m>\\d\\d)(?<d>\\d\\d)$"));
+    if (!SplitDate(date, entryDate, &year, &month, &day))
         return date;
     return TwoDigits(day) + QLatin1Char('/') + TwoDigits(month) + QLatin1Char('/') + TwoDigits(year);
 }

@@ -2,6 +2,7 @@
 #define BLACKLISTTEXT_H
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,8 @@ constexpr int MaxLineBytes = 64 * 1024;
 // A file with more lines is no blacklist either; the reader's list file is
 // far smaller.
 constexpr int MaxFileRows = 10000;
+// Nor is a larger file: it is refused before it is read whole.
+constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
 }
 
 // A cell's text with what would break its line or its entry dropped: ";" in
@@ -37,6 +40,13 @@ QString BlackListLineDecode(const QByteArray &bytes);
 // The cells of a line: split at ";", empty parts kept, parts beyond the last
 // column dropped, missing ones empty. Always ColumnCount cells.
 QStringList BlackListLineToCells(const QString &line);
+
+// The rows of a whole file, ColumnCount cells each. Lines end with LF,
+// CR LF or CR alone. False, with `rows` untouched and *reason saying why in
+// the operator's words, for a file that is too large, binary (control
+// bytes), or has too many lines or a line that is too long.
+bool BlackListFileParse(const QByteArray &content, QList<QStringList> *rows,
+                        QString *reason = nullptr);
 
 // "dd/MM/yy" to the reader's "yyMMdd"; empty when the text is no such date.
 QString BlackListDateToEntry(const QString &date);

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "blacklist/blacklisttext.h"
 #include "link/commands.h"
+#include "util/textutil.h"
 #include "ui_mainwindow.h"
 
 // The blacklist goes to the reader's list file 5: one clear, then one add
@@ -18,12 +19,22 @@ constexpr int ReadMaxEntries = 1000;
 
 void MainWindow::on_BTN_BlackListWriteToSupport_clicked()
 {
+    if (Chain.isRunning())
+        return;
     QTableWidget *table = ui->TABLE_BlackList;
     QStringList entries;
     QString entry;
     for (int found = BlackListFile.TableFirst(table, BlackListRowToEntry, &entry); found;
-         found = BlackListFile.TableNext(table, BlackListRowToEntry, &entry))
+         found = BlackListFile.TableNext(table, BlackListRowToEntry, &entry)) {
+        // Checked before anything is cleared: the reader keeps its list
+        // rather than get part of this one.
+        if (!PayloadFits(ListFile + QLatin1Char(';') + entry)) {
+            ui->SAI_BlackListStatus->setText(
+                tr("LN Put->ECHEC : ligne %1 trop longue").arg(entries.size() + 1));
+            return;
+        }
         entries << entry;
+    }
     if (!Chain.start(CHAIN_BLACKLIST_WRITE, tr("LN Ecriture"), entries.size(),
                      [this] { BlackListWriteFailed(); }))
         return;

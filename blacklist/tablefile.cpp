@@ -10,20 +10,6 @@
 using namespace BlackList;
 
 namespace {
-// The longest line read at once: the bound, "\r\n", and one byte to tell
-// a line over the bound.
-constexpr qint64 LineReadBytes = MaxLineBytes + 3;
-
-int LineContentBytes(const QByteArray &bytes)
-{
-    int size = bytes.size();
-    if (size > 0 && bytes.at(size - 1) == '\n')
-        --size;
-    if (size > 0 && bytes.at(size - 1) == '\r')
-        --size;
-    return size;
-}
-
 QStringList RowCells(QTableWidget *table, int row)
 {
     QStringList cells;
@@ -113,7 +99,8 @@ bool TTableFile::TableSave(QTableWidget *table, const QString &fileName)
     QString line;
     for (int row = 0; TableRowToLine(table, row, &line); ++row) {
         const QByteArray bytes = line.toUtf8() + '\n';
-        if (file.write(bytes) != bytes.size()) {
+        // A line the load would refuse is not written: the file must read back.
+        if (bytes.size() - 1 > MaxLineBytes || file.write(bytes) != bytes.size()) {
             file.cancelWriting();
             return false;
         }
@@ -124,25 +111,21 @@ bool TTableFile::TableSave(QTableWidget *table, const QString &fileName)
 bool TTableFile::TableLoad(QTableWidget *table, const QString &fileName)
 {
     qDebug("load liste noire dans %s", qUtf8Printable(fileName));
+    LoadError.clear();
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    // Read whole before touching the table: a file that turns out unreadable
-    // must not cost the rows shown.
+    // Read whole, within its bound, before touching the table: a file that
+    // turns out unreadable must not cost the rows shown.
+    const QByteArray content = file.read(MaxFileBytes + 1);
     QList<QStringList> rows;
-    while (!file.atEnd()) {
-        const QByteArray bytes = file.readLine(LineReadBytes);
-        if (bytes.isEmpty() && file.error() != QFileDevice::NoError)
-            return false;
-        if (LineContentBytes(bytes) > MaxLineBytes) {
-            qDebug("load liste noire : ligne %d trop longue", rows.size() + 1);
-            return false;
-        }
-        if (rows.size() == MaxFileRows) {
-            qDebug("load liste noire : plus de %d lignes", MaxFileRows);
-            return false;
-        }
-        rows.append(BlackListLineToCells(BlackListLineDecode(bytes)));
+    if (file.error() != QFileDevice::NoError) {
+        LoadError = QStringLiteral("lecture impossible");
+        return false;
+    }
+    if (!BlackListFileParse(content, &rows, &LoadError)) {
+        qDebug("load liste noire : %s", qUtf8Printable(LoadError));
+        return false;
     }
     TableRowsReplace(table, rows);
     return true;

@@ -18,13 +18,15 @@ public:
     // be written, the previous file then stays as it was.
     bool TableSave(QTableWidget *table, const QString &fileName);
     // Replaces the rows by the lines of the file; false, table untouched,
-    // when the file cannot be read or holds a line that is too long.
+    // when the file cannot be read or is no blacklist text (LoadError then
+    // says why, empty when the file could not be opened).
     bool TableLoad(QTableWidget *table, const QString &fileName);
 
     int TableFirst(QTableWidget *table, RowFunction fn, QString *out);
     int TableNext(QTableWidget *table, RowFunction fn, QString *out);
 
     int CurrentRow = 0;
+    QString LoadError;
 };
 
 int TableRowAppend(QTableWidget *table);

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/mainwindow.h"
 #include "config/paramlogic.h"
@@ -24,8 +25,13 @@ void MainWindow::on_BTN_ReaderFileLoad_clicked()
         return;
     if (ui->SAI_FIleName->text().isEmpty())
         on_BTN_FileSelect_clicked();
-    if (!ConfigFileLoad(ui->SAI_FIleName->text())) {
-        QMessageBox::critical(this, tr("Erreur"), tr("Impossible d'ouvrir le fichier"));
+    QString refusal;
+    if (!ConfigFileLoad(ui->SAI_FIleName->text(), &refusal)) {
+        if (refusal.isEmpty())
+            QMessageBox::critical(this, tr("Erreur"), tr("Impossible d'ouvrir le fichier"));
+        else
+            QMessageBox::critical(this, tr("Erreur"),
+                                  tr("Fichier de configuration refusé : %1").arg(refusal));
         return;
     }
     ui->BTN_ReaderFileSave->setEnabled(true);
@@ -35,15 +41,21 @@ void MainWindow::on_BTN_ReaderFileLoad_clicked()
 
 // Reads the whole file first: a file that is not a configuration text
 // leaves the tree as it was.
-bool MainWindow::ConfigFileLoad(const QString &path)
+bool MainWindow::ConfigFileLoad(const QString &path, QString *refusal)
 {
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return false;
-    QList<ConfigLine> lines;
-    if (!ConfigFileParse(file.read(ConfigFileMax + 1), &lines))
+    // Read within the bound: a huge file is refused without being read whole.
+    const QByteArray content = file.read(ConfigFileMax + 1);
+    if (file.error() != QFileDevice::NoError) {
+        *refusal = tr("lecture impossible");
         return false;
+    }
     file.close();
+    QList<ConfigLine> lines;
+    if (!ConfigFileParse(content, &lines, refusal))
+        return false;
 
     QMultiHash<QString, QTreeWidgetItem *> byIdentifier;
     const QList<QTreeWidgetItem *> items = TreeItems(ui->treeWidget);
@@ -52,16 +64,21 @@ bool MainWindow::ConfigFileLoad(const QString &path)
         if (!identifier.isEmpty())
             byIdentifier.insert(identifier, *it);  // values() gives walk order
     }
-    bool parameterFound = false;
+    // A file that names no parameter (empty, or some other text) is no
+    // configuration: it is refused rather than reported as loaded.
+    const bool parameterFound = std::any_of(lines.cbegin(), lines.cend(), [&](const ConfigLine &line) {
+        return byIdentifier.contains(line.identifier);
+    });
+    if (!parameterFound) {
+        *refusal = tr("aucun paramètre du lecteur");
+        return false;
+    }
     for (const ConfigLine &line : lines) {
-        for (QTreeWidgetItem *item : byIdentifier.values(line.identifier)) {
+        for (QTreeWidgetItem *item : byIdentifier.values(line.identifier))
             TreeItemValue(TreeWrite, ui->treeWidget, item, line.value, TreeColumn::Kind,
                           TreeColumn::Value);
-            parameterFound = true;
-        }
     }
-    // A file that names no parameter brings no configuration to write.
-    if (parameterFound && !TreeHasConfiguration) {
+    if (!TreeHasConfiguration) {
         TreeHasConfiguration = true;
         ReaderButtonsUpdate();
     }

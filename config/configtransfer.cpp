@@ -6,10 +6,22 @@
 #include "config/paramlogic.h"
 #include "config/paramtree.h"
 #include "link/commands.h"
+#include "util/textutil.h"
 #include "ui_mainwindow.h"
 
 namespace {
 const QString Zero = QStringLiteral("0");
+
+// A failed save may leave values written but not committed, which the
+// reader may drop: their items are marked again, so that the next save
+// writes and commits them instead of finding nothing to do.
+void RemarkWritten(const QList<QTreeWidgetItem *> &saved, quint32 *counter)
+{
+    for (QTreeWidgetItem *item : saved) {
+        if (item->text(TreeColumn::Modified) == Zero)
+            item->setText(TreeColumn::Modified, QString::number(++*counter));
+    }
+}
 }
 
 void MainWindow::ConfigStatusAppend(const QString &text)
@@ -29,8 +41,10 @@ void MainWindow::on_BTN_ReaderConfigLoad_clicked()
     const QList<QTreeWidgetItem *> parameters = ui->treeWidget->findItems(
         QStringLiteral("."), Qt::MatchContains | Qt::MatchRecursive, TreeColumn::Identifier);
     // Started first: a running chain keeps its state untouched.
-    if (!Chain.start(CHAIN_CONFIG_LOAD, tr("Lecture"), parameters.size(),
-                     [this] { ConfigChainAborted(); }))
+    if (!Chain.start(CHAIN_CONFIG_LOAD, tr("Lecture"), parameters.size(), [this] {
+            ConfigChainAborted();
+            TreeLoading = false;
+        }))
         return;
     ToDoList = parameters;
     TreeLoading = true;
@@ -60,6 +74,9 @@ void MainWindow::ConfigGetResultProcess()
         return;
     if (!ok) {
         ConfigStatusAppend(QStringLiteral("->TIMEOUT"));
+        // The load is over: the operator's next edits count as changes again,
+        // or a save would silently leave them out.
+        TreeLoading = false;
         Chain.fail();
         return;
     }
@@ -119,8 +136,18 @@ void MainWindow::on_BTN_ReaderConfigSave_clicked()
         ui->SAI_ConfigStatus->setText(tr("Aucune modification"));
         return;
     }
-    if (!Chain.start(CHAIN_CONFIG_SAVE, tr("Ecriture"), ToDoList.size(),
-                     [this] { ConfigChainAborted(); }))
+    // Checked before the first write: the reader gets all of it or nothing.
+    for (QTreeWidgetItem *item : qAsConst(ToDoList)) {
+        const QString identifier = item->text(TreeColumn::Identifier);
+        if (!PayloadFits(ValuePutPayload(identifier, item->text(TreeColumn::Value)))) {
+            ui->SAI_ConfigStatus->setText(tr("Save: ->Echec (%1 : valeur trop longue)").arg(identifier));
+            return;
+        }
+    }
+    if (!Chain.start(CHAIN_CONFIG_SAVE, tr("Ecriture"), ToDoList.size(), [this] {
+            ConfigChainAborted();
+            RemarkWritten(ToDoList, &ModifCounter);
+        }))
         return;
     ConfigWriteSend();
 }
@@ -146,16 +173,19 @@ void MainWindow::ConfigPutResultProcess()
         return;
     if (!result) {
         ui->SAI_ConfigStatus->setText(tr("Save ->Echec"));
+        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }
     if (!ok) {
         ConfigStatusAppend(QStringLiteral("->TIMEOUT"));
+        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }
     if (status != Cmd::StatusOk) {
         ui->SAI_ConfigStatus->setText(tr("Save: ->Echec"));
+        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }
@@ -202,11 +232,13 @@ void MainWindow::ConfigCommitResultProcess()
         return;
     if (!ok) {
         ConfigStatusAppend(QStringLiteral("->TIMEOUT"));
+        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }
     if (status != Cmd::StatusOk) {
         ConfigStatusAppend(QStringLiteral("->FAILED"));
+        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }

@@ -1,10 +1,13 @@
 #include "config/paramlogic.h"
 
+#include <QTextCodec>
+
+#include "util/textfile.h"
+
 namespace {
 const QLatin1Char Dot('.');
 const QLatin1Char Equals('=');
 constexpr char LineFeed = '\n';
-constexpr char CarriageReturn = '\r';
 
 bool IsFrameByte(QChar c)
 {
@@ -72,25 +75,33 @@ ConfigLine ConfigLineParse(const QString &line)
     return {line.left(equals), line.mid(equals + 1)};
 }
 
-bool ConfigFileParse(const QByteArray &content, QList<ConfigLine> *lines)
+namespace {
+bool Refuse(QString *reason, const QString &text)
 {
-    if (content.size() > ConfigFileMax || content.contains('\0'))
-        return false;
-    QList<ConfigLine> parsed;
-    int start = 0;
-    while (start < content.size()) {
-        int end = content.indexOf(LineFeed, start);
-        const int next = end < 0 ? content.size() : end + 1;
-        if (end < 0)
-            end = content.size();
-        int length = end - start;
-        if (length > 0 && content.at(end - 1) == CarriageReturn)
-            --length;
-        if (length > ConfigLineMax)
-            return false;
-        parsed.append(ConfigLineParse(QString::fromLocal8Bit(content.constData() + start, length)));
-        start = next;
+    if (reason)
+        *reason = text;
+    return false;
+}
+}
+
+bool ConfigFileParse(const QByteArray &content, QList<ConfigLine> *lines, QString *reason)
+{
+    if (content.size() > ConfigFileMax)
+        return Refuse(reason, QStringLiteral("fichier trop grand (plus de %1 Mo)")
+                                  .arg(ConfigFileMax / (1024 * 1024)));
+    if (TextFileHasControlBytes(content))
+        return Refuse(reason, QStringLiteral("ce n'est pas un fichier texte"));
+    const QList<QByteArray> byteLines = TextFileLines(content);
+    if (byteLines.size() > ConfigFileMaxLines)
+        return Refuse(reason, QStringLiteral("plus de %1 lignes").arg(ConfigFileMaxLines));
+    for (int i = 0; i < byteLines.size(); ++i) {
+        if (byteLines.at(i).size() > ConfigLineMax)
+            return Refuse(reason, QStringLiteral("ligne %1 trop longue").arg(i + 1));
     }
+    QTextCodec *const codec = QTextCodec::codecForLocale();
+    QList<ConfigLine> parsed;
+    for (const QByteArray &line : byteLines)
+        parsed.append(ConfigLineParse(TextFileDecode(line, codec)));
     *lines = parsed;
     return true;
 }
@@ -98,7 +109,9 @@ bool ConfigFileParse(const QByteArray &content, QList<ConfigLine> *lines)
 QByteArray ConfigFileLine(const QString &identifier, const QString &value)
 {
     QString text = identifier + Equals + value;
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (QChar &c : text) {
+        if ((c.unicode() < 0x20 && c != QLatin1Char('\t')) || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    }
     return text.toLocal8Bit() + LineFeed;
 }

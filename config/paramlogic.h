@@ -40,15 +40,21 @@ struct ConfigLine {
 };
 ConfigLine ConfigLineParse(const QString &line);
 
-// A configuration file is text: a line longer than this, a NUL byte or a
-// file larger than ConfigFileMax is refused as a whole.
+// A configuration file is text: a file larger than ConfigFileMax, a line
+// longer than ConfigLineMax, more than ConfigFileMaxLines lines or a control
+// byte other than tab and line ends (a binary file) is refused as a whole.
 constexpr int ConfigLineMax = 64 * 1024;
 constexpr qint64 ConfigFileMax = 4 * 1024 * 1024;
-// Lines end with LF or CR LF; the text is in the local 8-bit encoding.
-// False, with `lines` untouched, when the content is not such a text.
-bool ConfigFileParse(const QByteArray &content, QList<ConfigLine> *lines);
-// identifier "=" value LF in the local encoding. A line break inside the
-// value becomes a blank: a value never adds a line to the file.
+constexpr int ConfigFileMaxLines = 10000;
+// Lines end with LF, CR LF or CR alone; the text is in the local 8-bit
+// encoding, or Latin-1 when it is not valid in it (files of earlier
+// versions). False, with `lines` untouched and *reason saying why in the
+// operator's words, when the content is not such a text.
+bool ConfigFileParse(const QByteArray &content, QList<ConfigLine> *lines,
+                     QString *reason = nullptr);
+// identifier "=" value LF in the local encoding. A line break or another
+// control character inside the value becomes a blank: a value never adds a
+// line to the file, nor makes it unreadable.
 QByteArray ConfigFileLine(const QString &identifier, const QString &value);
 
 #endif

@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -110,6 +111,57 @@ bool installSignalHandlers(QObject *parent)
     return true;
 }
 
+// Faults given on the command line: each is its control line, applied once
+// the link exists.
+struct FaultOption {
+    const char *name;
+    const char *valueName;  // nullptr: a switch
+    const char *description;
+};
+const FaultOption FaultOptions[] = {
+    {"drop", "N", "Les N premières réponses ne partent pas."},
+    {"cut", "K", "La première réponse est coupée après K octets."},
+    {"garbage", "before|inside", "Octets parasites avant ou dans la première réponse."},
+    {"delay", "MS", "Toutes les réponses partent MS ms plus tard."},
+    {"late", nullptr, "La première réponse part après le délai d'attente de sa commande."},
+    {"flood", "S", "Trames 'D' sans arrêt pendant les S premières secondes."},
+    {"random", "GRAINE:TAUX", "Pannes au hasard sur TAUX % des réponses, graine GRAINE."},
+    {"unplug", "APRES[:DUREE]",
+     "Débrancher l'adaptateur APRES ms après le démarrage, le rebrancher DUREE ms plus tard."},
+};
+
+// False, with the usage printed, when the simulator refuses the line.
+bool applyFault(ReaderSim &sim, const QString &line)
+{
+    const QString reply = sim.handleControlLine(line);
+    print(reply);
+    return !reply.startsWith(QStringLiteral("Usage"));
+}
+
+bool applyFaultOptions(ReaderSim &sim, const QCommandLineParser &parser, QObject *context)
+{
+    for (const FaultOption &fault : FaultOptions) {
+        const QString name = QString::fromLatin1(fault.name);
+        if (!parser.isSet(name))
+            continue;
+        QString value = parser.value(name);
+        value.replace(QLatin1Char(':'), QLatin1Char(' '));
+        if (name == QLatin1String("unplug")) {
+            const QStringList times = value.split(QLatin1Char(' '));
+            bool ok = false;
+            const int after = times.value(0).toInt(&ok);
+            if (!ok || after < 0 || times.size() > 2)
+                return applyFault(sim, QStringLiteral("unplug x"));
+            const QString line = QStringLiteral("unplug %1").arg(times.value(1)).trimmed();
+            QTimer::singleShot(after, context, [&sim, line] { applyFault(sim, line); });
+            continue;
+        }
+        if (!applyFault(sim, fault.valueName ? name + QLatin1Char(' ') + value : name))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -131,6 +183,14 @@ int main(int argc, char *argv[])
     parser.addOption(linkOption);
     parser.addOption(badgeOption);
     parser.addOption(stayOption);
+    for (const FaultOption &fault : FaultOptions) {
+        const QString description = QString::fromUtf8(fault.description);
+        if (fault.valueName)
+            parser.addOption({QString::fromLatin1(fault.name), description,
+                              QString::fromLatin1(fault.valueName)});
+        else
+            parser.addOption({QString::fromLatin1(fault.name), description});
+    }
     parser.process(app);
 
     ReaderSim sim;
@@ -156,6 +216,8 @@ int main(int argc, char *argv[])
                      Qt::QueuedConnection);
     QObject::connect(&sim, &ReaderSim::notice, [](const QString &text) { print(text); });
     ControlInput input(&sim, parser.isSet(stayOption), &app);
+    if (!applyFaultOptions(sim, parser, &app))
+        return 2;
 
     print(QStringLiteral("Port : %1").arg(sim.slavePath()));
     print(QStringLiteral("Lien : %1").arg(sim.linkPath()));

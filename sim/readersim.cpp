@@ -216,6 +216,11 @@ bool ReaderSim::start(QString *error)
 {
     if (m_master >= 0)
         return true;
+    return openPty(error);
+}
+
+bool ReaderSim::openPty(QString *error)
+{
     int master = -1;
     int slave = -1;
     if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
@@ -301,18 +306,6 @@ void ReaderSim::closeMaster()
         ::close(m_master);
     m_master = -1;
     m_output.clear();
-}
-
-bool ReaderSim::replug(QString *error)
-{
-    closeMaster();
-    if (m_slave >= 0)
-        ::close(m_slave);
-    m_slave = -1;
-    m_parser = RequestFrameParser();
-    if (!start(error))
-        return false;
-    return m_linkPath.isEmpty() || createLink(m_linkPath, error);
 }
 
 void ReaderSim::onMasterReadable()
@@ -449,7 +442,10 @@ void ReaderSim::sendAnswer(char type, char status, const QString &body)
     frame.append(boundedUtf8(body, MaxBody));
     frame.append(Etx);
     frame.append("012");
-    queueOutput(frame);
+    if (type == DebugType)
+        queueOutput(frame);
+    else
+        sendThroughFaults(frame);
 }
 
 void ReaderSim::sendDebug(const QString &text)
@@ -460,6 +456,8 @@ void ReaderSim::sendDebug(const QString &text)
 void ReaderSim::handleFrame(const RequestFrameParser::Frame &frame)
 {
     ++m_requestCounts[letterKey(frame.c1, frame.c2)];
+    m_answerC1 = frame.c1;
+    m_answerC2 = frame.c2;
     emit requestReceived(frame.c1, frame.c2, frame.payload);
     if (m_silent)
         return;
@@ -740,7 +738,7 @@ QString ReaderSim::controlHelp()
         "  help            cette aide\n"
         "  quit            quitter le simulateur")
         + moduleHelp(SimConfig::controlHelp()) + moduleHelp(SimListFile::controlHelp())
-        + moduleHelp(SimCard::controlHelp());
+        + moduleHelp(SimCard::controlHelp()) + moduleHelp(SimFaults::controlHelp());
 }
 
 QString ReaderSim::handleControlLine(const QString &line)
@@ -811,7 +809,8 @@ QString ReaderSim::handleControlLine(const QString &line)
     }
     QString reply;
     if (m_config.control(command, argument, &reply) || m_listFile.control(command, argument, &reply)
-        || m_card.control(command, argument, presentBadge(), &reply))
+        || m_card.control(command, argument, presentBadge(), &reply)
+        || faultControl(command, argument, &reply))
         return reply;
     if (command == QLatin1String("quit")) {
         emit quitRequested();

@@ -13,6 +13,7 @@
 #include "sim/requestframeparser.h"
 #include "sim/simcard.h"
 #include "sim/simconfig.h"
+#include "sim/simfaults.h"
 #include "sim/simlistfile.h"
 
 class QSocketNotifier;
@@ -77,9 +78,16 @@ public:
     void setSilent(bool silent) { m_silent = silent; }
     bool isSilent() const { return m_silent; }
     void closeMaster();
-    // The adapter comes back: a new line, reached through the same link
-    // when there is one (slavePath() changes).
+
+    // Faults of the line (sim/readersimfaults.cpp). Unplugged, the
+    // application's port dies as with a pulled USB adapter; replugged, a new
+    // pseudo-terminal stands behind the same link path.
+    void unplug(int replugAfterMs = -1);
     bool replug(QString *error = nullptr);
+    bool isPlugged() const { return m_master >= 0; }
+    // 'D' frames without pause for ms milliseconds.
+    void flood(int ms);
+    SimFaults &faults() { return m_linkFaults; }
 
     QString handleControlLine(const QString &line);
     static QString controlHelp();
@@ -100,12 +108,18 @@ signals:
     void quitRequested();  // the "quit" control line
     // What the simulated reader received that its operator should see.
     void notice(const QString &text);
+    // A fault of the line hit the answer to a request with these letters.
+    void faultInjected(char c1, char c2, const QString &fault);
 
 private:
     void onMasterReadable();
     void onMasterWritable();
+    bool openPty(QString *error);
     void handleFrame(const RequestFrameParser::Frame &frame);
     void sendAnswer(char type, char status, const QString &body);
+    void sendThroughFaults(const QByteArray &frame);
+    bool faultControl(const QString &command, const QString &argument, QString *reply);
+    void floodTick();
     void queueOutput(const QByteArray &bytes);
     void flushOutput();
 
@@ -159,6 +173,15 @@ private:
     SimConfig m_config;
     SimListFile m_listFile;
     SimCard m_card;
+
+    SimFaults m_linkFaults;
+    char m_answerC1 = 0;  // letters of the request being answered
+    char m_answerC2 = 0;
+    quint64 m_plugGeneration = 0;  // bumped by every unplug: late bytes are lost
+    QTimer *m_floodTimer = nullptr;
+    QElapsedTimer m_floodClock;
+    qint64 m_floodUntilMs = 0;
+    int m_floodCount = 0;
 };
 
 #endif // READERSIM_H

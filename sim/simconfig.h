@@ -48,7 +48,7 @@ private:
     QSet<QString> m_readsRefused;
     QSet<QString> m_writesRefused;
     QHash<QString, QString> m_commands;
-    qint64 m_clockOffsetMs = 0;
+    qint64 m_clockOffsetMs = 0;  // in ms: whole seconds would lose the fraction
 };
 
 #endif

@@ -150,7 +150,7 @@ bool KeyText(const QString &text, QString *normalized)
 
 bool SingleField(const QString &text)
 {
-    return !text.contains(QLatin1Char(';'));
+    return !text.contains(QLatin1Char(';')) && !HasControlCharacter(text);
 }
 
 QString BlockReadPayload(int block, bool keyB, const QString &key)

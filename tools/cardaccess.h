@@ -48,7 +48,8 @@ bool BlockNumber(const QString &text, int *block);
 // A key typed as six byte items "0xNN" separated by blanks. On success
 // *normalized holds it in the byte text form (upper case, one blank).
 bool KeyText(const QString &text, QString *normalized);
-// A value that goes into one ";"-separated field must not add fields.
+// A value that goes into one ";"-separated field must not add fields, nor
+// hold control characters that would cut the frame.
 bool SingleField(const QString &text);
 
 // Payloads of the 'R' family; keyB selects key B for the authentication.

@@ -1,10 +1,12 @@
 #include <QCheckBox>
 #include <QDebug>
+#include <QLineEdit>
 #include <array>
 
 #include "app/mainwindow.h"
 #include "link/commands.h"
 #include "tools/cardaccess.h"
+#include "util/textutil.h"
 #include "ui_mainwindow.h"
 
 // Raw block and sector-trailer access, badge format (page "Expert").
@@ -17,6 +19,16 @@ AccessBoxes Boxes(Ui::MainWindow *ui)
     return {{{ui->CKB_C1B0, ui->CKB_C1B1, ui->CKB_C1B2, ui->CKB_C1B3},
              {ui->CKB_C2B0, ui->CKB_C2B1, ui->CKB_C2B2, ui->CKB_C2B3},
              {ui->CKB_C3B0, ui->CKB_C3B1, ui->CKB_C3B2, ui->CKB_C3B3}}};
+}
+
+// Typed data makes the payload: one that the link would refuse is not sent,
+// and the page says why.
+bool DataFits(const QString &payload, QLineEdit *result)
+{
+    if (PayloadFits(payload))
+        return true;
+    result->setText(MainWindow::tr("Erreur->Donnée trop longue"));
+    return false;
 }
 
 // What a block or trailer answer shows: the reader's text, or, when it
@@ -72,10 +84,11 @@ void MainWindow::on_BTN_ReaderWrite_clicked()
     QString key;
     if (!BlockCommandPrepare("WRITE Cmd Read", &block, &key, "TEST ISOK OFF"))
         return;
-    CommandSend(Cmd::FamilyRaw, Cmd::RawWrite,
-                BlockWritePayload(block, ui->CKB_KeyType->isChecked(), key,
-                                  ui->SAI_ReaderSnd->text()),
-                ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
+    const QString payload =
+        BlockWritePayload(block, ui->CKB_KeyType->isChecked(), key, ui->SAI_ReaderSnd->text());
+    if (DataFits(payload, ui->SAI_ReaderRcv))
+        CommandSend(Cmd::FamilyRaw, Cmd::RawWrite, payload, ARG_COUPLEUR_BLOCK_RESULT,
+                    CmdTimeout::Raw);
 }
 
 void MainWindow::BlockValueSend(bool increment)
@@ -85,10 +98,11 @@ void MainWindow::BlockValueSend(bool increment)
     if (!BlockCommandPrepare(increment ? "READER Cmd Increment" : "READER Cmd Decrement", &block,
                              &key))
         return;
-    CommandSend(Cmd::FamilyRaw, increment ? Cmd::RawIncrement : Cmd::RawDecrement,
-                BlockValuePayload(block, ui->CKB_KeyType->isChecked(), key, increment,
-                                  ui->SAI_ReaderSnd->text()),
-                ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
+    const QString payload = BlockValuePayload(block, ui->CKB_KeyType->isChecked(), key, increment,
+                                              ui->SAI_ReaderSnd->text());
+    if (DataFits(payload, ui->SAI_ReaderRcv))
+        CommandSend(Cmd::FamilyRaw, increment ? Cmd::RawIncrement : Cmd::RawDecrement, payload,
+                    ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
 }
 
 void MainWindow::on_BTN_ReaderIncrement_clicked()

@@ -8,6 +8,7 @@
 #include "app/mainwindow.h"
 #include "link/commands.h"
 #include "tools/cardaccess.h"
+#include "util/textutil.h"
 #include "ui_mainwindow.h"
 
 // Reader clock, output tests and firmware file.
@@ -73,7 +74,7 @@ void MainWindow::OutputTestSend(const QString &name, const char *id)
     if (!Protocole.Cmd.IsFree.load(std::memory_order_acquire))
         return;
     const QString duration = ui->SAI_TestDurationImpulsion->text();
-    if (!SingleField(duration)) {
+    if (!SingleField(duration) || !PayloadFits(QLatin1String(id) + "=" + duration)) {
         ui->SAI_TestCmdStatus->setText(tr("Erreur->Durée non valide"));
         return;
     }

@@ -77,6 +77,20 @@ qint32 AmountToCents(const QString &text, bool &ok)
     return qint32(negative ? -cents : cents);
 }
 
+bool PayloadFits(const QString &payload)
+{
+    return payload.toLocal8Bit().size() <= PayloadMaxBytes;
+}
+
+bool HasControlCharacter(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return true;
+    }
+    return false;
+}
+
 namespace {
 
 const char *OrEmpty(const char *text)

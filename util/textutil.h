@@ -12,6 +12,15 @@ QString CentsStringToAmount(const QString &text, bool &ok);
 // Amount typed by the user ("12", "12.", "12.5", "12.05", "-1.50") to cents.
 qint32 AmountToCents(const QString &text, bool &ok);
 
+// A request payload travels in one frame: at most this many bytes of the
+// local 8-bit encoding. Longer ones are refused by the link, so whoever
+// builds one from typed text checks it first and says why.
+constexpr int PayloadMaxBytes = 999;
+bool PayloadFits(const QString &payload);
+// A typed value that goes into a frame: no control character (NUL ends the
+// payload, STX and ETX the frame; the others are no text).
+bool HasControlCharacter(const QString &text);
+
 // Byte and field helpers on NUL-terminated 8-bit buffers. Every function
 // that writes into a caller's buffer takes its size and never writes past it.
 char *BytesToHexString(const quint8 *bytes, char *out, std::size_t outSize, quint8 count,

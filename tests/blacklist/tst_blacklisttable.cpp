@@ -124,6 +124,7 @@ private slots:
         QTest::newRow("old latin-1 file")
             << QByteArray(";;;;vol\xe9;\n") << QStringList{QString::fromUtf8("||||volé")};
         QTest::newRow("crlf") << QByteArray("a;;;;x;\r\n") << QStringList{"a||||x"};
+        QTest::newRow("CR alone") << QByteArray("a;;;;x;\rb;;;;y;\r") << QStringList{"a||||x", "b||||y"};
         QTest::newRow("line at the bound")
             << QByteArray(BlackList::MaxLineBytes, 'z') << QStringList{QString(BlackList::MaxLineBytes, 'z') + "||||"};
         QTest::newRow("empty file") << QByteArray() << QStringList{};
@@ -146,6 +147,9 @@ private slots:
         QTest::newRow("line over the bound")
             << "a;;;;;\n" + QByteArray(BlackList::MaxLineBytes + 1, 'z') + "\n";
         QTest::newRow("too many lines") << QByteArray(BlackList::MaxFileRows + 1, '\n');
+        QTest::newRow("binary") << QByteArray("a;;;;;\n\x7f" "ELF\x01\n");
+        QTest::newRow("NUL byte") << QByteArray("a;;;;;\nb\0;;;;;\n", 15);
+        QTest::newRow("too large") << QByteArray(BlackList::MaxFileBytes + 1, 'a');
     }
     void failedLoadKeepsTheTable()
     {
@@ -156,6 +160,7 @@ private slots:
         TTableFile tableFile;
         QVERIFY(!tableFile.TableLoad(table.get(), path()));
         QCOMPARE(Rows(*table), (QStringList{"12/05/16|04A1|||perdu", "|||3|"}));
+        QCOMPARE(tableFile.LoadError.isEmpty(), file.isEmpty());  // read but refused: why
     }
 
     void save_data()

@@ -201,6 +201,21 @@ private slots:
         QVERIFY(quiet.button("BTN_ReaderConfigLoad")->isEnabled());
     }
 
+    // A reload that stops halfway still ends the load: what the operator
+    // edits next is written, not dropped as "Aucune modification".
+    void editsAfterAFailedReloadAreWritten()
+    {
+        Reader again;
+        QVERIFY(again.open());
+        again.clickAndWait("BTN_ReaderConfigLoad");
+        again.sim.failNext(ReaderSim::Fault::Mute, "VG");
+        again.clickAndWait("BTN_ReaderConfigLoad");
+        QVERIFY2(again.status().endsWith("->TIMEOUT"), qPrintable(again.status()));
+        again.param("3.0.1")->setText(TreeColumn::Value, "Après échec");
+        again.clickAndWait("BTN_ReaderConfigSave");
+        QVERIFY2(again.writes.contains("3.0.1=Après échec"), qPrintable(again.writes.join(' ')));
+    }
+
     // Nothing starts another chain or changes the tree under a running
     // one; a link lost ends it with its failure text.
     void linkLostEndsTheLoad()

@@ -22,17 +22,25 @@ private slots:
                                       << QStringList{"a|" + QString(ConfigLineMax - 2, 'x')};
         QTest::newRow("line too long") << "a=" + QByteArray(ConfigLineMax - 1, 'x') << QStringList();
         QTest::newRow("file too large") << QByteArray(ConfigFileMax + 1, '\n') << QStringList();
+        QTest::newRow("CR alone ends lines") << QByteArray("a=1\rb=2\r\rc") << QStringList{"a|1", "b|2", "|", "c|"};
+        QTest::newRow("old 8-bit file") << QByteArray("a=caf\xe9\n") << QStringList{QString::fromUtf8("a|café")};
+        QTest::newRow("binary") << QByteArray("a=1\n\x1b[0m\n") << QStringList();
+        QTest::newRow("too many lines") << QByteArray(ConfigFileMaxLines + 1, '\r') << QStringList();
+        QTest::newRow("empty file") << QByteArray() << QStringList();
     }
     void fileContent()
     {
         QFETCH(QByteArray, content);
         QFETCH(QStringList, lines);
+        const bool accepted = !lines.isEmpty() || content.isEmpty();
         QList<ConfigLine> parsed{{"kept", "as it was"}};
-        QCOMPARE(ConfigFileParse(content, &parsed), !lines.isEmpty());
+        QString reason;
+        QCOMPARE(ConfigFileParse(content, &parsed, &reason), accepted);
+        QCOMPARE(reason.isEmpty(), accepted);
         QStringList got;
         for (const ConfigLine &line : parsed)
             got << line.identifier + "|" + line.value;
-        QCOMPARE(got, lines.isEmpty() ? QStringList{"kept|as it was"} : lines);
+        QCOMPARE(got, accepted ? lines : QStringList{"kept|as it was"});
     }
 
     void editorValues_data()
@@ -89,6 +97,7 @@ private slots:
     void nothingAddsALineOrEndsAFrame()
     {
         QCOMPARE(ConfigFileLine("9.0.4", "a=b\r\nc"), QByteArray("9.0.4=a=b  c\n"));
+        QCOMPARE(ConfigFileLine("9.0.4", QString("a\tb\x1b") + QChar(0)), QByteArray("9.0.4=a\tb  \n"));
         QCOMPARE(ValuePutPayload("3.0.1", QString("a=b\x02\x03") + QChar(0)), QString("3.0.1=a=b"));
         QCOMPARE(CommitPayload("13"), QString("13.255.1="));
     }

@@ -208,19 +208,24 @@ private slots:
     void nonTextFileLeavesTheTree_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("NUL byte") << QByteArray("3.0.1=changed\n3.0.3=\0x\n", 23);
-        QTest::newRow("line over 64 KiB") << "3.0.1=changed\n3.0.3=" + QByteArray(70000, 'x');
-        QTest::newRow("missing file") << QByteArray();
+        QTest::addColumn<QString>("box");
+        const QString refused = "Erreur|Fichier de configuration refusé : ";
+        QTest::newRow("NUL byte") << QByteArray("3.0.1=changed\n3.0.3=\0x\n", 23)
+                                  << refused + "ce n'est pas un fichier texte";
+        QTest::newRow("line over 64 KiB") << "3.0.1=changed\n3.0.3=" + QByteArray(70000, 'x')
+                                          << refused + "ligne 2 trop longue";
+        QTest::newRow("missing file") << QByteArray() << "Erreur|Impossible d'ouvrir le fichier";
     }
     void nonTextFileLeavesTheTree()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QString, box);
         const QString path = folder.filePath("bad.txt");
         QFile::remove(path);
         QVERIFY(content.isEmpty() || write(path, content));
         const QStringList before = state(tree);
         loadFile(window.get(), path);
-        QCOMPARE(answerer.box, QString("Erreur|Impossible d'ouvrir le fichier"));
+        QCOMPARE(answerer.box, box);
         QCOMPARE(state(tree), before);
         QVERIFY(!window->TreeHasConfiguration);
     }

@@ -71,11 +71,19 @@ private slots:
     void replugKeepsTheLink();
     void controlLines_data();
     void controlLines();
+    void faultsShapeTheNextAnswers_data();
+    void faultsShapeTheNextAnswers();
+    void randomFaultsFollowTheirSeed();
+    void unplugAndReplugOnTheSameLink();
+    void floodKeepsAnswering();
     void symlink();
     void executable_data();
     void executable();
+    void executableFaultOptions_data();
+    void executableFaultOptions();
 
 private:
+    QByteArray rawFor(int ms);
     int openSlave(const QString &path);
     void send(const QByteArray &bytes);
     bool takeAnswer(QByteArray *answer);
@@ -158,6 +166,25 @@ QByteArray TestReaderSim::waitAnswer(int timeoutMs)
             QThread::msleep(1);
     }
     return answer;
+}
+
+// Every byte that arrives within ms, frames or not.
+QByteArray TestReaderSim::rawFor(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray bytes = m_rx;
+    m_rx.clear();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        char buffer[2048];
+        const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+        if (count > 0)
+            bytes.append(buffer, int(count));
+        else
+            QThread::msleep(1);
+    }
+    return bytes;
 }
 
 QByteArray TestReaderSim::exchange(char c1, char c2, const QByteArray &payload)
@@ -454,7 +481,16 @@ void TestReaderSim::controlLines_data()
     QTest::newRow("silent with a bad argument") << QStringList{"silent peut-etre"}
         << QStringList{"Usage : silent on|off"} << "" << QByteArray();
     QTest::newRow("help") << QStringList{"help"}
-        << QStringList{"present NOM", "silent on|off", "quit"} << "" << QByteArray();
+        << QStringList{"present NOM", "silent on|off", "quit", "unplug [MS]", "random GRAINE TAUX"}
+        << "" << QByteArray();
+    QTest::newRow("faults pending") << QStringList{"drop 2", "late", "faults"}
+        << QStringList{"Pannes : drop 2, late"} << "" << QByteArray();
+    QTest::newRow("faults cleared") << QStringList{"drop 2", "random 3 40", "faults off", "faults"}
+        << QStringList{"Aucune panne"} << "" << QByteArray();
+    for (const QString &line : {"drop", "cut -1", "garbage around", "delay x", "random 1 101", "unplug y",
+                                "flood z"})
+        QTest::newRow(qPrintable(line)) << QStringList{line} << QStringList{"Usage : " + line.section(' ', 0, 0)}
+                                        << "" << QByteArray();
     QTest::newRow("unknown command") << QStringList{"danse"}
         << QStringList{"Commande inconnue : danse"} << "" << QByteArray();
 }
@@ -474,6 +510,133 @@ void TestReaderSim::controlLines()
     QCOMPARE(m_sim->presentBadge(), presentAfter);
     QCOMPARE(waitAnswer(debugFrame.isEmpty() ? 50 : 2000),
              debugFrame.isEmpty() ? QByteArray("<none>") : debugFrame);
+}
+
+// Each outcome is what one request brings: "F" the whole answer, "none",
+// "cut K", "before N" or "inside N" (garbage around or within it).
+void TestReaderSim::faultsShapeTheNextAnswers_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QByteArray>("letters");  // and payload
+    QTest::addColumn<QStringList>("outcomes");
+    QTest::addColumn<int>("minDelayMs");  // of every answer
+
+    QTest::newRow("drop 2") << "drop 2" << QByteArray("BS") << QStringList{"none", "none", "F"} << 0;
+    QTest::newRow("cut 4") << "cut 4" << QByteArray("BS") << QStringList{"cut 4", "F"} << 0;
+    QTest::newRow("cut 0 is a drop") << "cut 0" << QByteArray("BS") << QStringList{"none", "F"} << 0;
+    QTest::newRow("garbage before") << "garbage before 5" << QByteArray("BS") << QStringList{"before 5", "F"} << 0;
+    QTest::newRow("garbage inside") << "garbage inside" << QByteArray("BS") << QStringList{"inside 8", "F"} << 0;
+    QTest::newRow("delay") << "delay 300" << QByteArray("BS") << QStringList{"F", "F"} << 300;
+    QTest::newRow("late read of a value") << "late" << QByteArray("VG9.9") << QStringList{"F"} << 1300;
+}
+
+void TestReaderSim::faultsShapeTheNextAnswers()
+{
+    QFETCH(QString, line);
+    QFETCH(QByteArray, letters);
+    QFETCH(QStringList, outcomes);
+    QFETCH(int, minDelayMs);
+    const QByteArray frame = request(letters.at(0), letters.at(1), letters.mid(2));
+    send(frame);
+    const QByteArray whole = rawFor(100);
+    QVERIFY(whole.startsWith(STX) && whole.endsWith("\x03" "012"));
+    QVERIFY(!m_sim->handleControlLine(line).startsWith("Usage"));
+    for (const QString &outcome : outcomes) {
+        QElapsedTimer timer;
+        timer.start();
+        send(frame);
+        QByteArray got;
+        while (got.isEmpty() && timer.elapsed() < minDelayMs + 300)
+            got = rawFor(5);
+        const qint64 delay = timer.elapsed();
+        got += rawFor(50);
+        const QString kind = outcome.section(' ', 0, 0);
+        const int n = outcome.section(' ', 1).toInt();
+        if (kind == "none") {
+            QCOMPARE(got, QByteArray());
+            continue;
+        }
+        QVERIFY2(delay >= minDelayMs, qPrintable(QString::number(delay)));
+        if (kind == "F") {
+            QCOMPARE(got, whole);
+        } else if (kind == "cut") {
+            QCOMPARE(got, whole.left(n));
+        } else if (kind == "before") {
+            QCOMPARE(got.size(), whole.size() + n);
+            QVERIFY(got.endsWith(whole) && !got.left(n).contains(STX));
+        } else {
+            QCOMPARE(got.size(), whole.size() + n);
+            QVERIFY(got.startsWith(whole.left(3)) && got.endsWith(whole.right(4)) && got.count(ETX) == 1);
+        }
+    }
+}
+
+void TestReaderSim::randomFaultsFollowTheirSeed()
+{
+    const QByteArray frame("\x02" "V0valeur\x03" "012");
+    auto faults = [&frame](quint32 seed) {
+        SimFaults line;
+        line.setRandom(seed, 50);
+        QStringList kinds;
+        for (int i = 0; i < 200; ++i) {
+            const SimFaultPlan plan = line.shape(frame, 1000);
+            const bool untouched = plan.bytes == frame && plan.delayMs == 0 && plan.floodMs == 0
+                && plan.unplugForMs < 0;
+            if (plan.fault.isEmpty() != untouched)
+                return QStringList{"unnamed fault"};
+            kinds << (untouched ? QString("none") : plan.fault);
+        }
+        return kinds;
+    };
+    const QStringList first = faults(7);
+    QCOMPARE(faults(7), first);
+    QVERIFY(faults(8) != first);
+    QVERIFY(first.count("none") > 60 && first.count("none") < 140);
+    for (const char *kind : {"drop", "cut", "garbage before", "garbage inside", "delay", "late", "flood", "unplug"})
+        QVERIFY2(first.contains(kind), kind);
+}
+
+void TestReaderSim::unplugAndReplugOnTheSameLink()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("lecteur");
+    QVERIFY(m_sim->createLink(link));
+    ::close(m_fd);
+    m_fd = openSlave(link);
+    QCOMPARE(sendPoll(), QByteArray("B00"));
+
+    QVERIFY(m_sim->handleControlLine("unplug").contains(QString::fromUtf8("débranché")));
+    QVERIFY(!m_sim->isPlugged());
+    char byte = 0;
+    errno = 0;
+    const ssize_t got = ::read(m_fd, &byte, 1);
+    QVERIFY(got == 0 || (got < 0 && errno == EIO));  // hung up, not merely quiet
+    m_sim->sendDebug("perdu");  // nothing to write to, no harm
+
+    QVERIFY(m_sim->handleControlLine("replug").contains(m_sim->slavePath()));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), m_sim->slavePath());
+    ::close(m_fd);
+    m_fd = openSlave(link);
+    m_rx.clear();
+    QCOMPARE(sendPoll(), QByteArray("B00"));
+
+    // Unplugged for a while, then back by itself.
+    m_sim->handleControlLine("unplug 100");
+    QVERIFY(!m_sim->isPlugged());
+    QTRY_VERIFY_WITH_TIMEOUT(m_sim->isPlugged(), 2000);
+    QCOMPARE(QFileInfo(link).symLinkTarget(), m_sim->slavePath());
+}
+
+void TestReaderSim::floodKeepsAnswering()
+{
+    m_sim->handleControlLine("flood 1");
+    send(request('B', 'S'));
+    const QByteArray during = rawFor(300);
+    QVERIFY2(during.count("\x02" "D0flood ") >= 20, during.left(200).constData());
+    QVERIFY(during.contains("\x02" "B00\x03" "012"));
+    QTest::qWait(800);
+    rawFor(50);
+    QVERIFY(!rawFor(100).contains("flood"));
 }
 
 void TestReaderSim::symlink()
@@ -556,6 +719,39 @@ void TestReaderSim::executable()
     const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
     QVERIFY2(output.contains(outputContains), qPrintable(output));
     QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestReaderSim::executableFaultOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("outputContains");
+    QTest::newRow("faults applied at start")
+        << QStringList{"--delay", "250", "--garbage", "inside:3", "--random", "9:20", "--unplug", "50:100"} << 0
+        << QStringList{QString::fromUtf8("Réponses retardées de 250 ms"), "3 octets parasites dans",
+                       "graine 9, 20 %", QString::fromUtf8("rebranché dans 100 ms")};
+    QTest::newRow("refused fault") << QStringList{"--random", "9:150"} << 2
+                                   << QStringList{"Usage : random"};
+}
+
+void TestReaderSim::executableFaultOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, outputContains);
+    QTemporaryDir dir;
+    QProcess process;
+    process.start(READER_SIM_EXECUTABLE, QStringList{"--link", dir.filePath("lecteur")} + arguments);
+    QVERIFY(process.waitForStarted());
+    if (exitCode == 0) {
+        QTest::qWait(400);  // the unplug and its replug happen meanwhile
+        process.write("quit\n");
+    }
+    QVERIFY(process.waitForFinished(3000));
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    for (const QString &part : outputContains)
+        QVERIFY2(output.contains(part), qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(TestReaderSim)
