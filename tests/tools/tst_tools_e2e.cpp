@@ -77,17 +77,6 @@ class TestToolsEndToEnd : public QObject
         clickAndWait(name);
     }
 
-    // Whether the simulator's parameters accept what the clock and the
-    // output tests write.
-    bool readerAcceptsToolWrites()
-    {
-        QStringList notices;
-        for (const char *assignment : {"12.255.8=06/12/26", "12.255.9=14:05", "12.255.7.0=1"})
-            if (w->sim.config().handle('P', assignment, &notices).status != SimAccepted)
-                return false;
-        return true;
-    }
-
     QList<QByteArray> valueWrites() const
     {
         QList<QByteArray> writes;
@@ -259,8 +248,6 @@ private slots:
     void clockSendsDateThenTimeOfOneMoment()
     {
         QFETCH(bool, polling);
-        if (!readerAcceptsToolWrites())
-            QSKIP("Les paramètres simulés n'acceptent pas encore l'horloge.");
         if (polling) {
             button("BTN_BadgeRead")->click();
             QTRY_VERIFY(w->sim.requestCount('B', 'S') > 0);
@@ -339,8 +326,6 @@ private slots:
         QFETCH(int, fault);
         QFETCH(QByteArray, sent);
         QFETCH(QString, result);
-        if (fault < 0 && !readerAcceptsToolWrites())
-            QSKIP("Les paramètres simulés n'acceptent pas encore les tests de sortie.");
         if (fault >= 0)
             w->sim.failNext(ReaderSim::Fault(fault), "VP");
         edit("SAI_TestDurationImpulsion")->setText("300");
