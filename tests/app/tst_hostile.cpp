@@ -80,17 +80,7 @@ class TestHostile : public QObject
                        + item->text(TreeColumn::Modified);
         return all;
     }
-    QStringList rows()
-    {
-        QStringList all;
-        for (int row = 0; row < table()->rowCount(); ++row) {
-            QStringList cells;
-            for (int column = 0; column < table()->columnCount(); ++column)
-                cells << table()->item(row, column)->text();
-            all << cells.join('|');
-        }
-        return all;
-    }
+    QStringList rows() { return TableRowTexts(table()); }
 
     void writeFile(const QString &path, const QByteArray &content, qint64 size)
     {

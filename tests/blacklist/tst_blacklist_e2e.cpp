@@ -61,17 +61,7 @@ class TestBlackListEndToEnd : public QObject
         for (int column = 0; column < cells.size(); ++column)
             table()->item(table()->rowCount() - 1, column)->setText(cells.at(column));
     }
-    QStringList rows()
-    {
-        QStringList all;
-        for (int row = 0; row < table()->rowCount(); ++row) {
-            QStringList cells;
-            for (int column = 0; column < table()->columnCount(); ++column)
-                cells << table()->item(row, column)->text();
-            all << cells.join('|');
-        }
-        return all;
-    }
+    QStringList rows() { return TableRowTexts(table()); }
     // A command of our own once the slot is free: the reader has seen all
     // that the clicks sent when this one arrives.
     void flushRequests()

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -31,6 +32,19 @@ struct WindowWithReader {
 
     QString text(const char *name) const { return field(name)->text(); }
 };
+
+// Each row of a table as its cell texts joined by "|".
+inline QStringList TableRowTexts(const QTableWidget *table)
+{
+    QStringList all;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < table->columnCount(); ++column)
+            cells << table->item(row, column)->text();
+        all << cells.join('|');
+    }
+    return all;
+}
 
 // Every text a line edit has shown since the recorder was made: status
 // lines are overwritten by the polling texts, so a wait on the current text
