@@ -1,12 +1,22 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test.
-#   ./test.sh             the normal build, in build/
-#   ./test.sh --sanitize  a build of its own (build-sanitize/) with address
-#                         and undefined-behaviour sanitizers, every test
+#   ./test.sh               the normal build, in build/
+#   ./test.sh --sanitize    a build of its own (build-sanitize/) with address
+#                           and undefined-behaviour sanitizers, every test
+#   --build-only            with either: build, run nothing
 set -euo pipefail
 . "$(dirname "$0")/scripts/common.sh"
+sanitize=0
+build_only=0
+for arg in "$@"; do
+    case "$arg" in
+        --sanitize) sanitize=1 ;;
+        --build-only) build_only=1 ;;
+        *) echo "usage: $0 [--sanitize] [--build-only]" >&2; exit 2 ;;
+    esac
+done
 install_missing $BUILD_PACKAGES
-if [ "${1:-}" = "--sanitize" ]; then
+if [ $sanitize = 1 ]; then
     BUILD_DIR="${KOVRIM_SANITIZE_BUILD_DIR:-$ROOT/build-sanitize}"
     build_project -DKOVRIM_SANITIZE=ON
     # Whole stacks, so that a leak is told apart by where it comes from.
@@ -16,5 +26,6 @@ if [ "${1:-}" = "--sanitize" ]; then
 else
     build_project
 fi
+[ $build_only = 1 ] && exit 0
 cd "$BUILD_DIR"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2

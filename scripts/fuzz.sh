@@ -4,8 +4,11 @@
 # folder, never into the committed corpus. Two targets run at a time (one
 # per core; KOVRIM_FUZZ_JOBS to change it).
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
+#   scripts/fuzz.sh --build-only
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
+build_only=0
+if [ "${1:-}" = "--build-only" ]; then build_only=1; shift; fi
 SECONDS_EACH="${1:-15}"
 shift || true
 JOBS="${KOVRIM_FUZZ_JOBS:-2}"
@@ -13,6 +16,7 @@ install_missing $BUILD_PACKAGES clang libclang-rt-14-dev
 FUZZ_BUILD="${KOVRIM_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 CXX=clang++ cmake -S "$ROOT/fuzz" -B "$FUZZ_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$FUZZ_BUILD" -j2
+[ $build_only = 1 ] && exit 0
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
