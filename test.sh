@@ -23,8 +23,8 @@ if [ $sanitize = 1 ]; then
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:fast_unwind_on_malloc=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
-    # The first suite runs the full soak; here it is after memory faults,
-    # which a shorter one, still through every fault rate, finds as well.
+    # The first suite runs the full soak. This run looks for memory faults,
+    # and a shorter soak still goes through every fault rate.
     export KOVRIM_SOAK_SECONDS="${KOVRIM_SOAK_SECONDS:-40}"
 else
     build_project

@@ -86,7 +86,7 @@ class TestHostile : public QObject
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        if (size <= content.size()) {
+        if (size <= content.size() || content.isEmpty()) {
             QCOMPARE(file.write(content), qint64(content.size()));
             return;
         }
