@@ -193,8 +193,9 @@ void MainWindow::ChainProgressShow(const QString &name, int done, int total)
     }
 }
 
-void MainWindow::ChainFinished(int, bool)
+void MainWindow::ChainFinished(int id, bool succeeded)
 {
+    ConfigChainFinished(id, succeeded);
     ChainProgress->hide();
     ReaderButtonsUpdate();
 }

@@ -164,6 +164,7 @@ private:
     void TreeSiblingsMirror(QTreeWidgetItem *item);
     void ConfigStatusAppend(const QString &text);
     void ConfigChainAborted();
+    void ConfigChainFinished(int id, bool succeeded);
     void ConfigReadSend();
     void ConfigLoadComplete();
     void ConfigWriteSend();

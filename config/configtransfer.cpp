@@ -36,15 +36,21 @@ void MainWindow::ConfigChainAborted()
     ConfigStatusAppend(QStringLiteral("->TIMEOUT"));
 }
 
+// Whatever ended a load or a save, the tree is left consistent.
+void MainWindow::ConfigChainFinished(int id, bool succeeded)
+{
+    if (id == CHAIN_CONFIG_LOAD)
+        TreeLoading = false;  // the operator's next edits count as changes again
+    else if (id == CHAIN_CONFIG_SAVE && !succeeded)
+        RemarkWritten(ToDoList, &ModifCounter);
+}
+
 void MainWindow::on_BTN_ReaderConfigLoad_clicked()
 {
     const QList<QTreeWidgetItem *> parameters = ui->treeWidget->findItems(
         QStringLiteral("."), Qt::MatchContains | Qt::MatchRecursive, TreeColumn::Identifier);
     // Started first: a running chain keeps its state untouched.
-    if (!Chain.start(CHAIN_CONFIG_LOAD, tr("Lecture"), parameters.size(), [this] {
-            ConfigChainAborted();
-            TreeLoading = false;
-        }))
+    if (!Chain.start(CHAIN_CONFIG_LOAD, tr("Lecture"), parameters.size(), [this] { ConfigChainAborted(); }))
         return;
     ToDoList = parameters;
     TreeLoading = true;
@@ -74,9 +80,6 @@ void MainWindow::ConfigGetResultProcess()
         return;
     if (!ok) {
         ConfigStatusAppend(QStringLiteral("->TIMEOUT"));
-        // The load is over: the operator's next edits count as changes again,
-        // or a save would silently leave them out.
-        TreeLoading = false;
         Chain.fail();
         return;
     }
@@ -108,7 +111,6 @@ void MainWindow::ConfigLoadComplete()
             if (item->text(TreeColumn::Modified) != Zero)
                 item->setText(TreeColumn::Modified, Zero);
     }
-    TreeLoading = false;
     ui->SAI_ConfigStatus->setText(tr("Lecture Ok"));
     TreeHasConfiguration = true;
     ui->BTN_ReaderFileSave->setEnabled(true);
@@ -144,10 +146,7 @@ void MainWindow::on_BTN_ReaderConfigSave_clicked()
             return;
         }
     }
-    if (!Chain.start(CHAIN_CONFIG_SAVE, tr("Ecriture"), ToDoList.size(), [this] {
-            ConfigChainAborted();
-            RemarkWritten(ToDoList, &ModifCounter);
-        }))
+    if (!Chain.start(CHAIN_CONFIG_SAVE, tr("Ecriture"), ToDoList.size(), [this] { ConfigChainAborted(); }))
         return;
     ConfigWriteSend();
 }
@@ -173,19 +172,16 @@ void MainWindow::ConfigPutResultProcess()
         return;
     if (!result) {
         ui->SAI_ConfigStatus->setText(tr("Save ->Echec"));
-        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }
     if (!ok) {
         ConfigStatusAppend(QStringLiteral("->TIMEOUT"));
-        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }
     if (status != Cmd::StatusOk) {
         ui->SAI_ConfigStatus->setText(tr("Save: ->Echec"));
-        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }
@@ -232,13 +228,11 @@ void MainWindow::ConfigCommitResultProcess()
         return;
     if (!ok) {
         ConfigStatusAppend(QStringLiteral("->TIMEOUT"));
-        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }
     if (status != Cmd::StatusOk) {
         ConfigStatusAppend(QStringLiteral("->FAILED"));
-        RemarkWritten(ToDoList, &ModifCounter);
         Chain.fail();
         return;
     }

@@ -51,22 +51,6 @@ const QString NotAValue = QStringLiteral("Bloc valeur invalide");
 const QString OutOfRange = QStringLiteral("Valeur hors limites");
 const QString BadAccessBits = QStringLiteral("Bits d'accès incohérents");
 
-SimAnswer refused(const QString &why)
-{
-    SimAnswer answer;
-    answer.status = SimRefused;
-    answer.body = why;
-    return answer;
-}
-
-SimAnswer accepted(const QString &body = QString())
-{
-    SimAnswer answer;
-    answer.status = SimAccepted;
-    answer.body = body;
-    return answer;
-}
-
 bool allows(KeyMask mask, bool keyB)
 {
     return mask & (keyB ? KeyB : KeyA);
@@ -259,14 +243,14 @@ SimAnswer SimCard::handle(char c1, char c2, const QString &payload, const QStrin
 
     if (c1 == 'B') {
         if (c2 != 'F')
-            return refused(Malformed);
+            return SimRefuse(Malformed);
         if (badge.isEmpty())
-            return refused(QString());
+            return SimRefuse(QString());
         m_memories.insert(badge, transportMemory(badge));
-        return notice(QStringLiteral("formatage"), accepted());
+        return notice(QStringLiteral("formatage"), SimAccept());
     }
     if (badge.isEmpty())
-        return refused(NoBadge);
+        return SimRefuse(NoBadge);
 
     // block;keytype;key[;more]
     const QStringList fields = payload.split(QLatin1Char(';'));
@@ -275,7 +259,7 @@ SimAnswer SimCard::handle(char c1, char c2, const QString &payload, const QStrin
     if (fields.size() < 3 || !parseNumber(fields.at(0), Blocks - 1, &number)
         || (fields.at(1) != QLatin1String("0") && fields.at(1) != QLatin1String("1"))
         || !parseBytes(fields.at(2), KeySize, &request.key))
-        return notice(QStringLiteral("requête « %1 »").arg(payload.left(80)), refused(Malformed));
+        return notice(QStringLiteral("requête « %1 »").arg(payload.left(80)), SimRefuse(Malformed));
     request.block = int(number);
     request.keyB = fields.at(1) == QLatin1String("1");
     request.fields = fields.mid(3);
@@ -295,7 +279,7 @@ SimAnswer SimCard::handle(char c1, char c2, const QString &payload, const QStrin
                                where, request.fields.value(1).left(20)),
                       changeValue(card, request, c2 == 'I'));
     default:
-        return notice(QStringLiteral("commande %1%2").arg(c1).arg(c2), refused(Malformed));
+        return notice(QStringLiteral("commande %1%2").arg(c1).arg(c2), SimRefuse(Malformed));
     }
 }
 
@@ -319,15 +303,15 @@ bool authenticate(const QByteArray &card, int block, bool keyB, const QByteArray
 SimAnswer SimCard::read(QByteArray &card, const Request &request)
 {
     if (!request.fields.isEmpty())
-        return refused(Malformed);
+        return SimRefuse(Malformed);
     QByteArray trailer;
     int conditions[4] = {};
     if (!authenticate(card, request.block, request.keyB, request.key, &trailer, conditions))
-        return refused(AuthRefused);
+        return SimRefuse(AuthRefused);
     if (!isTrailer(request.block)) {
         if (!allows(DataRights[conditions[request.block % 4]][Read], request.keyB))
-            return refused(AccessRefused);
-        return accepted(byteText(card.mid(request.block * BlockSize, BlockSize)));
+            return SimRefuse(AccessRefused);
+        return SimAccept(byteText(card.mid(request.block * BlockSize, BlockSize)));
     }
     // What the card does not let out reads as zeros, key A always; the
     // reader puts back the key it authenticated with, which it knows.
@@ -338,25 +322,25 @@ SimAnswer SimCard::read(QByteArray &card, const Request &request)
     if (allows(rights[KeyBRead], request.keyB))
         shown.replace(KeyBOffset, KeySize, trailer.mid(KeyBOffset, KeySize));
     shown.replace(request.keyB ? KeyBOffset : 0, KeySize, request.key);
-    return accepted(byteText(shown));
+    return SimAccept(byteText(shown));
 }
 
 SimAnswer SimCard::write(QByteArray &card, const Request &request)
 {
     QByteArray data;
     if (request.fields.size() != 1 || !parseBytes(request.fields.at(0), BlockSize, &data))
-        return refused(Malformed);
+        return SimRefuse(Malformed);
     QByteArray trailer;
     int conditions[4] = {};
     if (!authenticate(card, request.block, request.keyB, request.key, &trailer, conditions))
-        return refused(AuthRefused);
+        return SimRefuse(AuthRefused);
     if (request.block == 0)  // manufacturer block
-        return refused(AccessRefused);
+        return SimRefuse(AccessRefused);
     if (!isTrailer(request.block)) {
         if (!allows(DataRights[conditions[request.block % 4]][Write], request.keyB))
-            return refused(AccessRefused);
+            return SimRefuse(AccessRefused);
         card.replace(request.block * BlockSize, BlockSize, data);
-        return accepted();
+        return SimAccept();
     }
     // A part may change only where its write right allows.
     const KeyMask *rights = TrailerRights[conditions[3]];
@@ -365,13 +349,13 @@ SimAnswer SimCard::write(QByteArray &card, const Request &request)
     for (const auto &part : parts)
         if (data.mid(part.offset, part.size) != trailer.mid(part.offset, part.size)
             && !allows(rights[part.right], request.keyB))
-            return refused(AccessRefused);
+            return SimRefuse(AccessRefused);
     // A card takes unsound bits and locks the sector for good; the reader
     // does not send them.
     if (!accessConsistent(data))
-        return refused(BadAccessBits);
+        return SimRefuse(BadAccessBits);
     card.replace(request.block * BlockSize, BlockSize, data);
-    return accepted();
+    return SimAccept();
 }
 
 SimAnswer SimCard::changeValue(QByteArray &card, const Request &request, bool increment)
@@ -380,24 +364,24 @@ SimAnswer SimCard::changeValue(QByteArray &card, const Request &request, bool in
     if (request.fields.size() != 2
         || request.fields.at(0) != (increment ? QLatin1String("1") : QLatin1String("2"))
         || !parseNumber(request.fields.at(1), INT_MAX, &operand))
-        return refused(Malformed);
+        return SimRefuse(Malformed);
     QByteArray trailer;
     int conditions[4] = {};
     if (!authenticate(card, request.block, request.keyB, request.key, &trailer, conditions))
-        return refused(AuthRefused);
+        return SimRefuse(AuthRefused);
     if (request.block == 0 || isTrailer(request.block)
         || !allows(DataRights[conditions[request.block % 4]][increment ? Increment : Decrement],
                    request.keyB))
-        return refused(AccessRefused);
+        return SimRefuse(AccessRefused);
     const QByteArray block = card.mid(request.block * BlockSize, BlockSize);
     qint32 value = 0;
     if (!valueOf(block, &value))
-        return refused(NotAValue);
+        return SimRefuse(NotAValue);
     const qint64 result = increment ? qint64(value) + operand : qint64(value) - operand;
     if (result > INT_MAX || result < INT_MIN)
-        return refused(OutOfRange);
+        return SimRefuse(OutOfRange);
     card.replace(request.block * BlockSize, BlockSize, valueBlock(qint32(result), byteAt(block, 12)));
-    return accepted();
+    return SimAccept();
 }
 
 QString SimCard::sectorText(const QString &badge, int sector)

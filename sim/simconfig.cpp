@@ -61,19 +61,6 @@ const QString TestOutput2 = QStringLiteral("12.255.7.1");
 const QString TimeFormat = QStringLiteral("HH:mm");
 const QString DateFormat = QStringLiteral("dd/MM/yy");
 
-SimAnswer accepted(const QString &body = QString())
-{
-    SimAnswer answer;
-    answer.status = SimAccepted;
-    answer.body = body;
-    return answer;
-}
-
-SimAnswer refused()
-{
-    return SimAnswer();
-}
-
 QString objectOf(const QString &identifier)
 {
     return identifier.section(QLatin1Char('.'), 0, 0);
@@ -126,10 +113,10 @@ SimAnswer SimConfig::handle(char c2, const QString &payload, QStringList *notice
     if (c2 == 'G')
         return read(payload);
     if (c2 != 'P')
-        return refused();
+        return SimRefuse();
     const int equals = payload.indexOf(QLatin1Char('='));
     if (equals <= 0)
-        return refused();
+        return SimRefuse();
     const QString identifier = payload.left(equals);
     const QString value = payload.mid(equals + 1);
     if (identifier.section(QLatin1Char('.'), 1, 1) != QLatin1String("255"))
@@ -137,27 +124,27 @@ SimAnswer SimConfig::handle(char c2, const QString &payload, QStringList *notice
     static const QRegularExpression commitId(QStringLiteral("^(\\d+)\\.255\\.1$"));
     const QRegularExpressionMatch match = commitId.match(identifier);
     if (match.hasMatch())
-        return value.isEmpty() ? commit(match.captured(1), notices) : refused();
+        return value.isEmpty() ? commit(match.captured(1), notices) : SimRefuse();
     return command(identifier, value, notices);
 }
 
 SimAnswer SimConfig::read(const QString &identifier) const
 {
     if (!has(identifier) || m_readsRefused.contains(identifier))
-        return refused();
-    return accepted(workingValue(identifier));
+        return SimRefuse();
+    return SimAccept(workingValue(identifier));
 }
 
 SimAnswer SimConfig::write(const QString &identifier, const QString &value, QStringList *notices)
 {
     if (!has(identifier) || m_writesRefused.contains(identifier)) {
         notices->append(QStringLiteral("Écriture refusée : %1").arg(identifier));
-        return refused();
+        return SimRefuse();
     }
     m_pending.insert(identifier, value);
     notices->append(QStringLiteral("Paramètre reçu : %1 = %2 (en attente de validation)")
                         .arg(identifier, value));
-    return accepted();
+    return SimAccept();
 }
 
 SimAnswer SimConfig::commit(const QString &object, QStringList *notices)
@@ -171,10 +158,10 @@ SimAnswer SimConfig::commit(const QString &object, QStringList *notices)
     }
     if (committed.isEmpty()) {
         notices->append(QStringLiteral("Validation refusée : rien en attente pour l'objet %1").arg(object));
-        return refused();
+        return SimRefuse();
     }
     notices->append(QStringLiteral("Objet %1 enregistré : %2").arg(object, committed.join(QStringLiteral(", "))));
-    return accepted();
+    return SimAccept();
 }
 
 SimAnswer SimConfig::command(const QString &identifier, const QString &value, QStringList *notices)
@@ -197,10 +184,10 @@ SimAnswer SimConfig::command(const QString &identifier, const QString &value, QS
                             .arg(identifier == TestOutput1 ? 1 : 2)
                             .arg(value));
     } else {
-        return refused();
+        return SimRefuse();
     }
     m_commands.insert(identifier, value);
-    return accepted();
+    return SimAccept();
 }
 
 QString SimConfig::clockValue(const QString &identifier) const

@@ -11,14 +11,6 @@ const QString FilePair = QStringLiteral("Fil=5");
 const QStringList EntryKeys{QStringLiteral("Cda"), QStringLiteral("UID"), QStringLiteral("Usr"),
                             QStringLiteral("Grp")};
 
-SimAnswer answer(char status, const QString &body = QString())
-{
-    SimAnswer result;
-    result.status = status;
-    result.body = body;
-    return result;
-}
-
 // An entry is the four keys, each at most once, in any order; values hold
 // no "=" and a date is empty or yyMMdd. Written back in the usual order.
 bool normalEntry(const QStringList &pairs, QString *entry)
@@ -59,32 +51,32 @@ SimAnswer SimListFile::handle(char c2, const QString &payload, QStringList *noti
     case 'G':
         return get(payload);
     default:
-        return answer(SimRefused);
+        return SimRefuse();
     }
 }
 
 SimAnswer SimListFile::clear(const QString &payload, QStringList *notices)
 {
     if (payload != FilePair)
-        return answer(SimRefused);
+        return SimRefuse();
     m_entries.clear();
     notices->append(QStringLiteral("Liste 5 effacée"));
-    return answer(SimAccepted);
+    return SimAccept();
 }
 
 SimAnswer SimListFile::add(const QString &payload, QStringList *notices)
 {
     QStringList pairs = payload.split(QLatin1Char(';'));
     if (pairs.takeFirst() != FilePair)
-        return answer(SimRefused);
+        return SimRefuse();
     QString entry;
     if (payload.toUtf8().size() > MaxEntryBytes || !normalEntry(pairs, &entry))
-        return answer(StatusMalformed);
+        return SimReply(StatusMalformed);
     if (m_entries.size() >= MaxEntries)
-        return answer(StatusFull);
+        return SimReply(StatusFull);
     m_entries.append(entry);
     notices->append(QStringLiteral("Liste 5, entrée %1 : %2").arg(m_entries.size() - 1).arg(entry));
-    return answer(SimAccepted);
+    return SimAccept();
 }
 
 SimAnswer SimListFile::get(const QString &payload) const
@@ -92,11 +84,11 @@ SimAnswer SimListFile::get(const QString &payload) const
     static const QRegularExpression request(QStringLiteral("^Fil=5;Pos=(\\d{1,6})$"));
     const QRegularExpressionMatch match = request.match(payload);
     if (!match.hasMatch())
-        return answer(SimRefused);
+        return SimRefuse();
     const int position = match.captured(1).toInt();
     if (position >= m_entries.size())
-        return answer(SimRefused);
-    return answer(SimAccepted, m_entries.at(position));
+        return SimRefuse();
+    return SimAccept(m_entries.at(position));
 }
 
 QString SimListFile::listing() const
