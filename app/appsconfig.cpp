@@ -42,3 +42,11 @@ int MainWindow::AppsConfigReadInt(const QString &key, int defaultValue)
     const int value = AppsConfigReadString(key, QString::number(defaultValue)).toInt(&converted);
     return converted ? value : defaultValue;
 }
+
+void MainWindow::TreeSetEditable(QTreeWidgetItem *item, int column)
+{
+    if (!item->text(column).isEmpty())
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+    for (int i = 0; i < item->childCount(); ++i)
+        TreeSetEditable(item->child(i), column);
+}

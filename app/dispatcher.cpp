@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/pollanswer.h"
 #include "link/commands.h"
+#include "tools/toolspage.h"
 #include "util/textutil.h"
 #include "ui_mainwindow.h"
 
@@ -30,9 +31,7 @@ constexpr quint32 StatusReadError = 6;
 bool MainWindow::CommandSend(char c1, char c2, const QString &payload, unsigned int arg,
                              unsigned int timeoutMs)
 {
-    if (!Protocole.Cmd.IsFree.load(std::memory_order_acquire))
-        return false;
-    return Protocole.CmdRequest(c1, c2, payload, arg, timeoutMs) != QProtocole::REQ_BUSY;
+    return Session.send({c1, c2, payload, arg, timeoutMs});
 }
 
 void MainWindow::ComDataProcess(unsigned int kind, unsigned int code, const QString &text)
@@ -52,61 +51,49 @@ void MainWindow::ComDataProcess(unsigned int kind, unsigned int code, const QStr
         ui->SAI_SupportStatus->setText(tr("Aucun Support"));
         qDebug("Support Retiré");
         break;
-    case ARG_BADGE_CREATE_RESULT:
-        BadgeCreateResultProcess();
-        break;
-    case ARG_BADGE_READ_RESULT:
-        BadgeReadResultProcess();
-        break;
-    case ARG_TRANSACTION_RESULT:
-        TransactionResultProcess();
-        break;
-    case ARG_CONFIG_GET_RESULT:
-        ConfigGetResultProcess();
-        break;
-    case ARG_CONFIG_PUT_RESULT:
-        ConfigPutResultProcess();
-        break;
-    case ARG_CONFIG_PUT_SAVE_RESULT:
-        ConfigCommitResultProcess();
-        break;
-    case ARG_FILE_LN_CLEAR_RESULT:
-        BlackListClearResultProcess();
-        break;
-    case ARG_FILE_LN_ADD_RESULT:
-        BlackListAddResultProcess();
-        break;
-    case ARG_FILE_LN_GET_RESULT:
-        BlackListGetResultProcess();
-        break;
-    case ARG_COUPLEUR_BLOCK_RESULT:
-        CoupleurBlockResultProcess();
-        break;
-    case ARG_COUPLEUR_TRAILER_WRITE_RESULT:
-        TrailerWriteResultProcess();
-        break;
-    case ARG_COUPLEUR_TRAILER_READ_RESULT:
-        TrailerReadResultProcess();
-        break;
-    case ARG_BADGE_FORMAT_RESULT:
-        BadgeFormatResultProcess();
-        break;
-    case ARG_TEST_RESULT:
-        TestResultProcess();
-        break;
     case ARG_STATUS_TIMEOUT:
         ui->BTN_BadgeCreate->setChecked(false);
         ui->BTN_BadgeRead->setChecked(false);
         ui->SAI_ProtocoleStatus->setText(tr("Statut timeout"));
         break;
     case ARG_PORT_STATE:
-        if (Protocole.ComIsOpen.load(std::memory_order_acquire)) {
+        // The session has ended a chain that the link took away.
+        if (Protocole.ComIsOpen.load(std::memory_order_acquire))
             ReaderButtonsEnable();
-        } else {
+        else
             ReaderButtonsDisable();
-            // A chain waiting for the slot would wait for ever.
-            Chain.linkLost();
-        }
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::AnswerProcess(unsigned int code, const ReaderAnswer &answer)
+{
+    switch (code) {
+    case ARG_BADGE_CREATE_RESULT:
+        BadgeCreateResultProcess(answer);
+        break;
+    case ARG_BADGE_READ_RESULT:
+        BadgeReadResultProcess(answer);
+        break;
+    case ARG_TRANSACTION_RESULT:
+        TransactionResultProcess(answer);
+        break;
+    case ARG_COUPLEUR_BLOCK_RESULT:
+        Tools->CoupleurBlockResultProcess(answer);
+        break;
+    case ARG_COUPLEUR_TRAILER_WRITE_RESULT:
+        Tools->TrailerWriteResultProcess(answer);
+        break;
+    case ARG_COUPLEUR_TRAILER_READ_RESULT:
+        Tools->TrailerReadResultProcess(answer);
+        break;
+    case ARG_BADGE_FORMAT_RESULT:
+        Tools->BadgeFormatResultProcess(answer);
+        break;
+    case ARG_TEST_RESULT:
+        Tools->TestResultProcess(answer);
         break;
     default:
         break;
@@ -168,15 +155,11 @@ void MainWindow::BadgeReadRequest(unsigned int timeoutMs)
     }
 }
 
-void MainWindow::BadgeCreateResultProcess()
+void MainWindow::BadgeCreateResultProcess(const ReaderAnswer &answer)
 {
-    bool ok = false;
-    char status = 0;
-    if (!Protocole.CmdAnswer(ok, status))
-        return;
-    if (!ok) {
+    if (!answer.answered) {
         ui->SAI_ProtocoleStatus->setText(tr("Création->CMD ERREUR"));
-    } else if (status != Cmd::StatusOk) {
+    } else if (!answer.accepted()) {
         ui->SAI_ProtocoleStatus->setText(tr("Création->ECHEC"));
     } else {
         ui->SAI_ProtocoleStatus->setText(tr("Création->OK"));
@@ -193,32 +176,23 @@ void MainWindow::UserNumberIncrement()
         ui->SAI_Usr->setText(QString::number(user + 1));
 }
 
-void MainWindow::BadgeReadResultProcess()
+void MainWindow::BadgeReadResultProcess(const ReaderAnswer &answer)
 {
-    bool ok = false;
-    char status = 0;
-    QString answer;
-    if (!Protocole.CmdAnswer(ok, status, answer))
-        return;
-    if (!ok) {
+    if (!answer.answered) {
         ui->SAI_ProtocoleStatus->setText(tr("Lecture->CMD ERREUR"));
-    } else if (status != Cmd::StatusOk) {
+    } else if (!answer.accepted()) {
         ui->SAI_ProtocoleStatus->setText(tr("Lecture->ECHEC"));
     } else {
-        qDebug("Lecture:***%s***", qUtf8Printable(answer));
-        BadgeRecordToForm(answer);
+        qDebug("Lecture:***%s***", qUtf8Printable(answer.text));
+        BadgeRecordToForm(answer.text);
         ui->SAI_ProtocoleStatus->setText(tr("Lecture->OK"));
     }
 }
 
-void MainWindow::TransactionResultProcess()
+void MainWindow::TransactionResultProcess(const ReaderAnswer &answer)
 {
     qDebug("ARG_TRANSACTION_RESULT");
-    bool ok = false;
-    char status = 0;
-    if (!Protocole.CmdAnswer(ok, status))
-        return;
-    if (!ok || status != Cmd::StatusOk) {
+    if (!answer.accepted()) {
         ui->SAI_ProtocoleStatus->setText(tr("Transaction->Echec"));
         return;
     }

@@ -9,7 +9,12 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 
+#include "link/commands.h"
+
 #include "app/portlist.h"
+#include "blacklist/blacklistpage.h"
+#include "config/configpage.h"
+#include "tools/toolspage.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -39,7 +44,6 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     : QMainWindow(parent), PreferredPort(preferredPort), ExpertMode(expert)
 {
     Q_INIT_RESOURCE(kovrim);
-    TreeLoading = true;
     ConfigStartFolder = StartFolder();
     ui = new Ui::MainWindow;
     ui->setupUi(this);
@@ -48,15 +52,24 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
 
     ui->SAI_Grp->setInputMask("0000000000");
     ui->SAI_Usr->setInputMask("0000000000");
-    ParamTreePrepare();
+    PagesPrepare();
     AppsConfigPrepare();
-    BlackListTablePrepare();
     BadgeTypesPrepare();
     BadgeFormValidatorsPrepare();
 
     connect(&Protocole, &QProtocole::SIG_Debug, this, &MainWindow::DebugShow);
     connect(&Protocole, &QProtocole::SIG_ComStatus, this, &MainWindow::ComStatusShow);
-    connect(&Protocole, &QProtocole::SIG_Data, this, &MainWindow::ComDataProcess);
+    connect(&Session, &ReaderSession::statusText, this,
+            [this](const QString &text) { ComDataProcess(EVT_STATUS_TEXT, 0, text); });
+    connect(&Session, &ReaderSession::pollEvent, this,
+            [this](const QString &text) { ComDataProcess(EVT_DATA, ARG_POLLING_EVENT, text); });
+    connect(&Session, &ReaderSession::noSupport, this,
+            [this] { ComDataProcess(EVT_DATA, ARG_POLLING_NO_SUPPORT, QString()); });
+    connect(&Session, &ReaderSession::pollTimedOut, this,
+            [this] { ComDataProcess(EVT_DATA, ARG_STATUS_TIMEOUT, QString()); });
+    connect(&Session, &ReaderSession::portStateChanged, this,
+            [this] { ComDataProcess(EVT_DATA, ARG_PORT_STATE, QString()); });
+    connect(&Session, &ReaderSession::answered, this, &MainWindow::AnswerProcess);
     connect(&Chain, &CommandChain::progress, this, &MainWindow::ChainProgressShow);
     connect(&Chain, &CommandChain::finished, this, &MainWindow::ChainFinished);
     JournalPrepare();
@@ -79,11 +92,25 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
 MainWindow::~MainWindow()
 {
     SettingsGeometryWrite();
+    // Cooperative stop: the port is closed and the thread has ended before
+    // the pages and the form go.
+    Protocole.Stop();
+    delete Config;
+    delete BlackList;
+    delete Tools;
     delete ui;
     ui = nullptr;
-    // Cooperative stop: the port is closed and the thread has ended before
-    // the engine member is destroyed.
-    Protocole.Stop();
+}
+
+void MainWindow::PagesPrepare()
+{
+    Config = new ConfigPage(this, ui, Session, ConfigStartFolder);
+    BlackList = new BlackListPage(this, ui, Session, ConfigStartFolder);
+    Tools = new ToolsPage(this, ui, Session, ConfigStartFolder);
+    connect(Config, &ConfigPage::busyChanged, this, &MainWindow::ReaderButtonsUpdate);
+    connect(Config, &ConfigPage::journal, this, &MainWindow::JournalAdd);
+    connect(BlackList, &BlackListPage::journal, this, &MainWindow::JournalAdd);
+    connect(Tools, &ToolsPage::journal, this, &MainWindow::JournalAdd);
 }
 
 void MainWindow::PortListFill()
@@ -157,18 +184,24 @@ void MainWindow::ReaderButtonsDisable()
 }
 
 // The six reader buttons follow the link; those that start a chain also
-// wait for the running one to end, and a save needs a configuration.
+// wait for the running one to end, and a save needs a configuration. The
+// configuration's file buttons wait for its load or save.
 void MainWindow::ReaderButtonsUpdate()
 {
+    if (!Config)
+        return;
     const bool idle = !Chain.isRunning();
     const bool link = ReaderButtonsOn;
+    const bool configIdle = !Config->isBusy();
+    const bool configuration = Config->model().hasConfiguration();
     ui->BTN_BlackListReadFromSupport->setEnabled(link && idle);
     ui->BTN_BlackListReadFromReader->setEnabled(link);
     ui->BTN_BlackListWriteToReader->setEnabled(link);
     ui->BTN_BlackListWriteToSupport->setEnabled(link && idle);
     ui->BTN_ReaderConfigLoad->setEnabled(link && idle);
-    ui->BTN_ReaderConfigSave->setEnabled(link && idle && TreeHasConfiguration);
-    ui->BTN_ReaderFileLoad->setEnabled(idle);
+    ui->BTN_ReaderConfigSave->setEnabled(link && idle && configuration);
+    ui->BTN_ReaderFileLoad->setEnabled(idle && configIdle);
+    ui->BTN_ReaderFileSave->setEnabled(configIdle && configuration);
     ui->BTN_DateHeureMAJ->setEnabled(idle);
 }
 
@@ -193,9 +226,8 @@ void MainWindow::ChainProgressShow(const QString &name, int done, int total)
     }
 }
 
-void MainWindow::ChainFinished(int id, bool succeeded)
+void MainWindow::ChainFinished()
 {
-    ConfigChainFinished(id, succeeded);
     ChainProgress->hide();
     ReaderButtonsUpdate();
 }

@@ -7,9 +7,8 @@
 #include <QString>
 #include <memory>
 
-#include "blacklist/tablefile.h"
-#include "link/Protocole.h"
-#include "link/commandchain.h"
+#include "link/readerjob.h"
+#include "link/readersession.h"
 
 namespace Ui {
 class MainWindow;
@@ -21,18 +20,14 @@ class QVariant;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// The chains of commands the window runs, one at a time.
-enum ChainId : int {
-    CHAIN_CONFIG_LOAD = 1,
-    CHAIN_CONFIG_SAVE,
-    CHAIN_BLACKLIST_WRITE,
-    CHAIN_BLACKLIST_READ,
-    CHAIN_CLOCK,
-};
+class BlackListPage;
+class ConfigPage;
+class ToolsPage;
 
-// The one window of the tool. Its members are defined in the .cpp of the
-// folder that owns them: app/ (shell, dispatcher, settings), badge/,
-// config/, blacklist/, tools/.
+// The one window of the tool. Each page's state and work live in its page
+// object (config/, blacklist/, tools/); the slots hand the work over. The
+// shell, the dispatcher and the settings are in app/; the badge page's
+// members in badge/.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -53,21 +48,14 @@ public:
     void BadgeCreateDefaults();
 
     QString ConfigStartFolder;
-    QProtocole Protocole;
-    ProtocoleChainLink ChainLink{Protocole};
-    CommandChain Chain{ChainLink};
-
-    // Configuration transfer state.
-    QList<QTreeWidgetItem *> ToDoList;
-    quint8 ToDoIndex = 0;
-    QTreeWidgetItem *ToDoItem = nullptr;
-    QString ObjetToSave;
-    quint8 ObjetIndex = 0;
-    bool TreeLoading = true;
-    quint32 ModifCounter = 0;
-    // A configuration is in the tree (read from the reader or a file):
-    // only then may it be written to a reader.
-    bool TreeHasConfiguration = false;
+    // The reader on the port: its engine and its chain, whose answers the
+    // session hands to the page or job that asked.
+    ReaderSession Session;
+    QProtocole &Protocole = Session.engine();
+    CommandChain &Chain = Session.chain();
+    ConfigPage *Config = nullptr;
+    BlackListPage *BlackList = nullptr;
+    ToolsPage *Tools = nullptr;
 
     int BadgeMode = 0;
 
@@ -121,6 +109,8 @@ public slots:
     void DebugShow(QString text);
     void ComStatusShow(QString text);
     void ComDataProcess(unsigned int kind, unsigned int code, const QString &text);
+    // An answer to a single request, handed to the page that sent it.
+    void AnswerProcess(unsigned int code, const ReaderAnswer &answer);
 
 private:
     // Shell (app/mainwindow.cpp).
@@ -132,16 +122,17 @@ private:
     void ReaderButtonsUpdate();
     void ChainProgressPrepare();
     void ChainProgressShow(const QString &name, int done, int total);
-    void ChainFinished(int id, bool succeeded);
+    void ChainFinished();
+    void PagesPrepare();
 
     // Settings (app/appsconfig.cpp).
     void AppsConfigPrepare();
 
     // Dispatcher branches (app/dispatcher.cpp).
     void PollingEventProcess(const QString &answer);
-    void BadgeCreateResultProcess();
-    void BadgeReadResultProcess();
-    void TransactionResultProcess();
+    void BadgeCreateResultProcess(const ReaderAnswer &answer);
+    void BadgeReadResultProcess(const ReaderAnswer &answer);
+    void TransactionResultProcess(const ReaderAnswer &answer);
     void BadgeReadRequest(unsigned int timeoutMs);
     // Sends when the slot is free; false (nothing sent) when it is taken.
     bool CommandSend(char c1, char c2, const QString &payload, unsigned int arg,
@@ -153,68 +144,8 @@ private:
     void BadgeFormValidatorsPrepare();
     void TransactionSend(bool debit);
 
-    // Parameter tree (config/).
-    void ParamTreePrepare();
+    // The settings tree (app/appsconfig.cpp).
     void TreeSetEditable(QTreeWidgetItem *item, int column);
-    void ConfigGetResultProcess();
-    void ConfigPutResultProcess();
-    void ConfigCommitResultProcess();
-    bool ToDoFirst();
-    bool ToDoNext();
-    void TreeSiblingsMirror(QTreeWidgetItem *item);
-    void ConfigStatusAppend(const QString &text);
-    void ConfigChainAborted();
-    void ConfigChainFinished(int id, bool succeeded);
-    void ConfigReadSend();
-    void ConfigLoadComplete();
-    void ConfigWriteSend();
-    void ConfigCommitSend();
-    // False when the file cannot be opened, or (with *refusal saying why)
-    // when it is no configuration text.
-    bool ConfigFileLoad(const QString &path, QString *refusal);
-    bool ConfigFileSave(const QString &path);
-    void ConfigFileSaveItem(QIODevice *file, QTreeWidgetItem *item);
-    QElapsedTimer ConfigLoadTimer;
-    QString ToDoSentValue;    // the value and mark of the write awaiting its answer
-    QString ToDoSentMark;
-    bool TreeMirroring = false;
-    // -- end of config --
-
-    // Blacklist (blacklist/).
-    void BlackListTablePrepare();
-    void BlackListClearResultProcess();
-    void BlackListAddResultProcess();
-    void BlackListGetResultProcess();
-    QString BlackListFilePath() const;
-    void BlackListAddSend();
-    void BlackListWriteFailed();
-    void BlackListGetSend();
-    void BlackListReadEnd();
-    TTableFile BlackListFile;
-    // The write sends the entries the table held at the click: an edit
-    // meanwhile can neither skip nor repeat a row.
-    QStringList BlackListEntries;
-    bool BlackListClearing = false;
-    // The read collects the entries before it touches the table.
-    QList<QStringList> BlackListReadRows;
-    // -- end of blacklist --
-
-    // Maintenance tools (tools/).
-    void CoupleurBlockResultProcess();
-    void TrailerWriteResultProcess();
-    void TrailerReadResultProcess();
-    void BadgeFormatResultProcess();
-    void TestResultProcess();
-    bool BlockCommandPrepare(const char *debugLine, int *block, QString *key,
-                             const char *blockErrorLine = nullptr);
-    void BlockValueSend(bool increment);
-    bool TrailerCommandPrepare(const char *debugLine, int *block, QString *key);
-    void ClockAnswerProcess(bool ok, char status, const QString &text);
-    void ClockFinished(bool succeeded);
-    void OutputTestSend(const QString &name, const char *id);
-    QString ClockTimeText;       // the time of the moment whose date went first
-    bool ClockDateSent = false;  // the answer awaited is the date's
-    // -- end of tools --
 
     // Settings, journal and frame trace (app/comforts.cpp).
     void SettingsRestore();

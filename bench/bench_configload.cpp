@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "app/mainwindow.h"
+#include "config/configpage.h"
 #include "bench/benchreport.h"
 #include "bench/benchsupport.h"
 #include "sim/readersim.h"
@@ -47,7 +48,7 @@ Run LoadOnce(bool paced)
     QElapsedTimer timer;
     timer.start();
     load->click();
-    run.parameters = window.ToDoList.size();
+    run.parameters = window.Config->model().itemOrder().size();
     if (!WaitFor([&finished] { return finished; }, LoadTimeoutMs))
         return run;
     run.ms = timer.nsecsElapsed() / 1e6;

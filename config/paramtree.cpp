@@ -4,10 +4,8 @@
 #include <QSet>
 #include <QTreeWidget>
 
-#include "app/mainwindow.h"
 #include "config/paramlogic.h"
 #include "config/treeeditors.h"
-#include "ui_mainwindow.h"
 
 namespace {
 const QString Zero = QStringLiteral("0");
@@ -112,98 +110,4 @@ QList<QTreeWidgetItem *> TreeItems(QTreeWidget *tree)
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         CollectItems(tree->topLevelItem(i), &items);
     return items;
-}
-
-void MainWindow::ParamTreePrepare()
-{
-    QTreeWidget *tree = ui->treeWidget;
-    for (int column = 2; column < tree->columnCount(); ++column)
-        tree->hideColumn(column);
-    tree->setColumnWidth(0, 250);
-    tree->setColumnWidth(1, 150);
-    tree->setAlternatingRowColors(true);
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        TreeSetEditable(tree->topLevelItem(i), TreeColumn::Identifier);
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        TreeWidgetsCreate(tree, tree->topLevelItem(i), TreeColumn::Kind, TreeColumn::Value);
-    // The items of one parameter start in step with its first item.
-    QSet<QString> seen;
-    for (QTreeWidgetItem *item : TreeItems(tree)) {
-        const QString identifier = item->text(TreeColumn::Identifier);
-        if (!identifier.isEmpty() && !seen.contains(identifier)) {
-            seen.insert(identifier);
-            TreeSiblingsMirror(item);
-        }
-    }
-
-    // Nothing to save before a configuration has been read or loaded.
-    ui->BTN_ReaderConfigSave->setEnabled(false);
-    ui->BTN_ReaderFileSave->setEnabled(false);
-}
-
-void MainWindow::TreeSetEditable(QTreeWidgetItem *item, int column)
-{
-    if (!item->text(column).isEmpty())
-        item->setFlags(item->flags() | Qt::ItemIsEditable);
-    for (int i = 0; i < item->childCount(); ++i)
-        TreeSetEditable(item->child(i), column);
-}
-
-bool MainWindow::ToDoFirst()
-{
-    ObjetToSave.clear();
-    ToDoIndex = 0;
-    if (ToDoList.isEmpty())
-        return false;
-    ToDoItem = ToDoList.first();
-    return true;
-}
-
-bool MainWindow::ToDoNext()
-{
-    // The position is 8 bits wide: never wrap round to the start again.
-    if (ToDoIndex == 0xFF)
-        return false;
-    ++ToDoIndex;
-    if (ToDoIndex >= ToDoList.size())
-        return false;
-    ToDoItem = ToDoList.at(ToDoIndex);
-    return true;
-}
-
-void MainWindow::on_BTN_ReaderConfigAll_clicked()
-{
-    for (int column = 1; column < ui->treeWidget->columnCount(); ++column)
-        ui->treeWidget->showColumn(column);
-}
-
-// Numbers every change of a parameter's value, so that a save writes the
-// changed parameters in the order they were changed.
-void MainWindow::on_treeWidget_itemChanged(QTreeWidgetItem *item, int column)
-{
-    if (column != TreeColumn::Value || TreeLoading || TreeMirroring)
-        return;
-    // A heading is never written: nothing to save.
-    if (item->text(TreeColumn::Identifier).isEmpty())
-        return;
-    ui->SAI_ConfigStatus->setText(tr("Modification à sauvegarder !"));
-    ++ModifCounter;
-    item->setText(TreeColumn::Modified, QString::number(ModifCounter));
-    TreeSiblingsMirror(item);
-}
-
-// Two items of one identifier show one reader parameter: the other ones
-// follow, unmarked, so that one write carries the change and a file keeps it.
-void MainWindow::TreeSiblingsMirror(QTreeWidgetItem *item)
-{
-    const QString identifier = item->text(TreeColumn::Identifier);
-    const QString value = TreeItemValue(TreeRead, ui->treeWidget, item, QString(), TreeColumn::Kind,
-                                        TreeColumn::Value);
-    TreeMirroring = true;
-    for (QTreeWidgetItem *other : TreeItems(ui->treeWidget)) {
-        if (other != item && other->text(TreeColumn::Identifier) == identifier)
-            TreeItemValue(TreeWrite, ui->treeWidget, other, value, TreeColumn::Kind,
-                          TreeColumn::Value);
-    }
-    TreeMirroring = false;
 }

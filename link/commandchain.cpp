@@ -3,31 +3,12 @@
 #include <QDebug>
 
 #include "link/Protocole.h"
-#include "link/commands.h"
-
-bool ProtocoleChainLink::isOpen() const
-{
-    return m_link.ComIsOpen.load(std::memory_order_acquire);
-}
-
-quint8 ProtocoleChainLink::request(const ChainRequest &request)
-{
-    return m_link.CmdRequest(request.c1, request.c2, request.payload, request.arg,
-                             request.timeoutMs);
-}
-
-quint8 ProtocoleChainLink::answer(bool &ok, char &status, QString *text)
-{
-    return m_link.CmdAnswer(ok, status, text);
-}
 
 CommandChain::CommandChain(ChainLink &link, QObject *parent) : QObject(parent), m_link(link)
 {
     m_retry.setSingleShot(true);
     m_retry.setInterval(RetryMs);
     connect(&m_retry, &QTimer::timeout, this, &CommandChain::trySend);
-    m_answerPoll.setInterval(AnswerPollMs);
-    connect(&m_answerPoll, &QTimer::timeout, this, &CommandChain::pollAnswer);
 }
 
 bool CommandChain::start(int id, const QString &name, int total, std::function<void()> onAbort)
@@ -70,23 +51,6 @@ void CommandChain::trySend()
     }
     // Queued, or refused as too long: either way the link reports its end.
     m_hasPending = false;
-    if (m_pending.arg == ARG_NONE) {
-        m_polledFor = m_id;
-        m_answerPoll.start();
-    }
-}
-
-void CommandChain::pollAnswer()
-{
-    bool ok = false;
-    char status = 0;
-    QString text;
-    if (m_link.answer(ok, status, &text) == 0)
-        return;
-    m_answerPoll.stop();
-    // An answer that outlived its chain only frees the slot.
-    if (isRunning(m_polledFor))
-        emit polledAnswer(ok, status, text);
 }
 
 void CommandChain::setPhase(const QString &name, int total)
@@ -128,7 +92,5 @@ void CommandChain::finish(bool succeeded)
     m_hasPending = false;
     m_onAbort = nullptr;
     m_retry.stop();
-    // A polled request still outstanding keeps being fetched, or nobody
-    // would ever free the slot.
     emit finished(id, succeeded);
 }

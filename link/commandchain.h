@@ -18,8 +18,8 @@ struct ChainRequest {
     unsigned int timeoutMs = 0;
 };
 
-// What a chain needs of the link. QProtocole is adapted below; tests and
-// tools may put anything else in its place.
+// What a chain needs of the link. The reader session adapts its engine;
+// tests may put anything else in its place.
 class ChainLink
 {
 public:
@@ -27,20 +27,6 @@ public:
     virtual bool isOpen() const = 0;
     // As QProtocole::CmdRequest: queued, busy (slot taken) or refused.
     virtual quint8 request(const ChainRequest &request) = 0;
-    // As QProtocole::CmdAnswer: 0 while outstanding, else 1 with the result.
-    virtual quint8 answer(bool &ok, char &status, QString *text) = 0;
-};
-
-class ProtocoleChainLink : public ChainLink
-{
-public:
-    explicit ProtocoleChainLink(QProtocole &link) : m_link(link) {}
-    bool isOpen() const override;
-    quint8 request(const ChainRequest &request) override;
-    quint8 answer(bool &ok, char &status, QString *text) override;
-
-private:
-    QProtocole &m_link;
 };
 
 // Drives a chain of commands (a command, its answer, the next command) on
@@ -57,7 +43,6 @@ public:
     // polling holds it for one poll, whose time-out is 3000 ms.
     static constexpr int SlotWaitMs = 4000;
     static constexpr int RetryMs = 2;
-    static constexpr int AnswerPollMs = 5;
 
     explicit CommandChain(ChainLink &link, QObject *parent = nullptr);
     void setSlotWaitMs(int ms) { m_slotWaitMs = ms; }
@@ -72,8 +57,7 @@ public:
     int id() const { return m_id; }
 
     // Sends the request now if the slot is free, else as soon as it is.
-    // A request with code ARG_NONE raises no link event: its result is
-    // fetched by polling the slot and comes back as polledAnswer().
+    // Its answer comes back through the reader session.
     void send(const ChainRequest &request);
 
     // Progress: a new phase starts counting from 0 of its own total.
@@ -91,11 +75,9 @@ public:
 signals:
     void progress(const QString &name, int done, int total);
     void finished(int id, bool succeeded);
-    void polledAnswer(bool ok, char status, const QString &text);
 
 private:
     void trySend();
-    void pollAnswer();
     void abort();
     void finish(bool succeeded);
 
@@ -111,8 +93,6 @@ private:
     bool m_hasPending = false;
     QElapsedTimer m_waitingSince;
     QTimer m_retry;
-    QTimer m_answerPoll;
-    int m_polledFor = 0;
 };
 
 #endif

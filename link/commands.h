@@ -24,6 +24,7 @@ enum : unsigned int {
     ARG_STATUS_TIMEOUT = 33,
     ARG_TEST_RESULT = 34,
     ARG_PORT_STATE = 35,
+    ARG_CLOCK_RESULT = 36,
 };
 
 // Link event kinds carried by SIG_Data.

@@ -3,7 +3,8 @@
 #include <QLineEdit>
 #include <array>
 
-#include "app/mainwindow.h"
+#include "tools/toolspage.h"
+#include "link/readersession.h"
 #include "link/commands.h"
 #include "tools/cardaccess.h"
 #include "util/textutil.h"
@@ -27,7 +28,7 @@ bool DataFits(const QString &payload, QLineEdit *result)
 {
     if (PayloadFits(payload))
         return true;
-    result->setText(MainWindow::tr("Erreur->Donnée trop longue"));
+    result->setText(ToolsPage::tr("Erreur->Donnée trop longue"));
     return false;
 }
 
@@ -38,17 +39,32 @@ QString RawResultText(bool ok, char status, const QString &answer, const char *o
     if (ok && !answer.isEmpty())
         return answer;
     const char *outcome = !ok ? "->CMD ERREUR" : status == Cmd::StatusOk ? "->OK" : "->ECHEC";
-    return MainWindow::tr(operation) + QLatin1String(outcome);
+    return ToolsPage::tr(operation) + QLatin1String(outcome);
 }
+}
+
+ToolsPage::ToolsPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &session,
+                     const QString &startFolder)
+    : QObject(window), m_window(window), ui(ui), m_session(session), m_startFolder(startFolder),
+      m_clock(session)
+{
+    connect(&m_clock, &ReaderJob::finished, this, &ToolsPage::clockEnded);
+    connect(&m_clock, &ReaderJob::journal, this, &ToolsPage::journal);
+}
+
+bool ToolsPage::CommandSend(char c1, char c2, const QString &payload, unsigned int arg,
+                            unsigned int timeoutMs)
+{
+    return m_session.send({c1, c2, payload, arg, timeoutMs});
 }
 
 // Steps shared by the four block commands. False: nothing is to be sent,
 // and the page says why (or the slot is taken, which says nothing).
-bool MainWindow::BlockCommandPrepare(const char *debugLine, int *block, QString *key,
+bool ToolsPage::BlockCommandPrepare(const char *debugLine, int *block, QString *key,
                                      const char *blockErrorLine)
 {
     ui->SAI_ReaderRcv->clear();
-    if (!Protocole.Cmd.IsFree.load(std::memory_order_acquire))
+    if (!m_session.engine().Cmd.IsFree.load(std::memory_order_acquire))
         return false;
     qDebug("%s", debugLine);
     if (!BlockNumber(ui->SAI_BlockNumber->text(), block)) {
@@ -68,7 +84,7 @@ bool MainWindow::BlockCommandPrepare(const char *debugLine, int *block, QString 
     return true;
 }
 
-void MainWindow::on_BTN_ReaderRead_clicked()
+void ToolsPage::readBlock()
 {
     int block = 0;
     QString key;
@@ -78,7 +94,7 @@ void MainWindow::on_BTN_ReaderRead_clicked()
                     ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
 }
 
-void MainWindow::on_BTN_ReaderWrite_clicked()
+void ToolsPage::writeBlock()
 {
     int block = 0;
     QString key;
@@ -91,7 +107,7 @@ void MainWindow::on_BTN_ReaderWrite_clicked()
                     CmdTimeout::Raw);
 }
 
-void MainWindow::BlockValueSend(bool increment)
+void ToolsPage::changeValue(bool increment)
 {
     int block = 0;
     QString key;
@@ -105,21 +121,11 @@ void MainWindow::BlockValueSend(bool increment)
                     ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
 }
 
-void MainWindow::on_BTN_ReaderIncrement_clicked()
-{
-    BlockValueSend(true);
-}
-
-void MainWindow::on_BTN_ReaderDecrement_clicked()
-{
-    BlockValueSend(false);
-}
-
 // Shared start of the trailer commands: false when nothing is to be sent.
-bool MainWindow::TrailerCommandPrepare(const char *debugLine, int *block, QString *key)
+bool ToolsPage::TrailerCommandPrepare(const char *debugLine, int *block, QString *key)
 {
     ui->SAI_TrailerReadResult->clear();
-    if (!Protocole.Cmd.IsFree.load(std::memory_order_acquire))
+    if (!m_session.engine().Cmd.IsFree.load(std::memory_order_acquire))
         return false;
     qDebug("%s", debugLine);
     if (!SectorTrailerBlock(ui->SAI_Sector->text(), block)) {
@@ -132,7 +138,7 @@ bool MainWindow::TrailerCommandPrepare(const char *debugLine, int *block, QStrin
     return false;
 }
 
-void MainWindow::on_BTN_TraillerRead_clicked()
+void ToolsPage::readTrailer()
 {
     int block = 0;
     QString key;
@@ -142,7 +148,7 @@ void MainWindow::on_BTN_TraillerRead_clicked()
                     ARG_COUPLEUR_TRAILER_READ_RESULT, CmdTimeout::Raw);
 }
 
-void MainWindow::on_BTN_TraillerWrite_clicked()
+void ToolsPage::writeTrailer()
 {
     int block = 0;
     QString key;
@@ -168,7 +174,7 @@ void MainWindow::on_BTN_TraillerWrite_clicked()
                 ARG_COUPLEUR_TRAILER_WRITE_RESULT, CmdTimeout::Raw);
 }
 
-void MainWindow::on_BTN_TraillerDefault_clicked()
+void ToolsPage::defaultKeys()
 {
     const QString key = DefaultKeyText();
     ui->SAI_KeyToUsed->setText(key);
@@ -176,41 +182,37 @@ void MainWindow::on_BTN_TraillerDefault_clicked()
     ui->SAI_KeyB->setText(key);
 }
 
-void MainWindow::on_BTN_BadgeFormat_clicked()
+void ToolsPage::formatBadge()
 {
     if (CommandSend(Cmd::FamilyBadge, Cmd::BadgeFormat, QString(), ARG_BADGE_FORMAT_RESULT,
                     CmdTimeout::BadgeFormat))
         ui->SAI_CeationSecuriteResult->setText(tr("Formatage ..."));
 }
 
-void MainWindow::CoupleurBlockResultProcess()
+void ToolsPage::CoupleurBlockResultProcess(const ReaderAnswer &reply)
 {
     qDebug("ARG_COUPLEUR READ RESULT");
-    bool ok = false;
-    char status = 0;
-    QString answer;
-    if (Protocole.CmdAnswer(ok, status, answer))
-        ui->SAI_ReaderRcv->setText(RawResultText(ok, status, answer, "Bloc"));
+    const bool ok = reply.answered;
+    const char status = reply.status;
+    const QString &answer = reply.text;
+    ui->SAI_ReaderRcv->setText(RawResultText(ok, status, answer, "Bloc"));
 }
 
-void MainWindow::TrailerWriteResultProcess()
+void ToolsPage::TrailerWriteResultProcess(const ReaderAnswer &reply)
 {
     qDebug("ARG_COUPLEUR READ RESULT");
-    bool ok = false;
-    char status = 0;
-    QString answer;
-    if (Protocole.CmdAnswer(ok, status, answer))
-        ui->SAI_TrailerReadResult->setText(RawResultText(ok, status, answer, "Trailer"));
+    const bool ok = reply.answered;
+    const char status = reply.status;
+    const QString &answer = reply.text;
+    ui->SAI_TrailerReadResult->setText(RawResultText(ok, status, answer, "Trailer"));
 }
 
-void MainWindow::TrailerReadResultProcess()
+void ToolsPage::TrailerReadResultProcess(const ReaderAnswer &reply)
 {
     qDebug("ARG_COUPLEUR READ RESULT");
-    bool ok = false;
-    char status = 0;
-    QString answer;
-    if (!Protocole.CmdAnswer(ok, status, answer))
-        return;
+    const bool ok = reply.answered;
+    const char status = reply.status;
+    const QString &answer = reply.text;
     ui->SAI_TrailerReadResult->setText(RawResultText(ok, status, answer, "Trailer"));
     if (!ok || status != Cmd::StatusOk)
         return;
@@ -225,13 +227,11 @@ void MainWindow::TrailerReadResultProcess()
     ui->SAI_KeyB->setText(ByteText(trailer.data() + TrailerSize - KeySize, KeySize));
 }
 
-void MainWindow::BadgeFormatResultProcess()
+void ToolsPage::BadgeFormatResultProcess(const ReaderAnswer &reply)
 {
-    bool ok = false;
-    char status = 0;
-    QString answer;
-    if (!Protocole.CmdAnswer(ok, status, answer))
-        return;
+    const bool ok = reply.answered;
+    const char status = reply.status;
+    const QString &answer = reply.text;
     if (!ok)
         ui->SAI_CeationSecuriteResult->setText(tr("Formatage->CMD ECHEC"));
     else if (status != Cmd::StatusOk)

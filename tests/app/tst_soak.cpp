@@ -18,6 +18,7 @@
 #include <QtTest>
 #include <functional>
 
+#include "config/configpage.h"
 #include "config/paramtree.h"
 #include "link/commands.h"
 #include "tests/support/linkwindow.h"
@@ -126,7 +127,7 @@ class TestSoak : public QObject
                                  "BTN_BlackListReadFromSupport", "BTN_DateHeureMAJ", "BTN_ReaderFileLoad"})
             if (!w->button(name)->isEnabled())
                 finding(operation, QString("%1 reste grisé").arg(name));
-        if (w->button("BTN_ReaderConfigSave")->isEnabled() != w->window->TreeHasConfiguration)
+        if (w->button("BTN_ReaderConfigSave")->isEnabled() != w->window->Config->model().hasConfiguration())
             finding(operation, "BTN_ReaderConfigSave ne suit pas la configuration");
 
         // Polling can be switched on again: a poll goes out, or times out

@@ -35,7 +35,7 @@ class TestUnplug : public QObject
             QTRY_COMPARE_WITH_TIMEOUT(w->text("SAI_ConfigStatus"), QString("Lecture Ok"), ChainMs);
             QTRY_VERIFY(w->idle());
             setParam("3.0.1", "Laverie");
-            setParam("2.0.10", "7");
+            setParam("10.1", "4321");
         } else if (what == "rows") {
             auto *table = w->field<QTableWidget>("TABLE_BlackList");
             for (int row = 0; row < 3; ++row) {

@@ -1,6 +1,9 @@
 // Reader configuration end to end: the window's buttons clicked as an
 // operator does, the simulated reader on the other side of a pty.
+#include <QCheckBox>
 #include <QComboBox>
+#include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -150,6 +153,10 @@ private slots:
         r->clickAndWait("BTN_ReaderConfigSave");
         QCOMPARE(r->status(), QString("Save: ->Echec"));
         QCOMPARE(r->writes, QStringList{"3.0.5=88"});
+        // The operator learns which parameter the reader refused.
+        const QString refusal = "Ecriture de 3.0.5 refusée par le lecteur";
+        QVERIFY(r->field<QPlainTextEdit>("TXTEDIT_Journal")->toPlainText().contains(refusal));
+        QCOMPARE(r->window->statusBar()->currentMessage(), refusal);
         r->sim.config().refuseWrites("3.0.5", false);
 
         r->sim.failNext(ReaderSim::Fault::Mute, "VP");
@@ -163,7 +170,8 @@ private slots:
     }
 
     // A file copies one reader to another: it reloads into the same tree,
-    // and the save writes every parameter not in step, never a heading.
+    // and the save writes every parameter the file names (each once), never
+    // a heading nor a read-only parameter.
     void fileCopiesAReaderToAnother()
     {
         const QString path = folder.filePath("lecteur.txt");
@@ -183,8 +191,9 @@ private slots:
 
         other.clickAndWait("BTN_ReaderConfigSave");
         QVERIFY2(other.status().endsWith(") :->OK"), qPrintable(other.status()));
-        QCOMPARE(other.writes.filter(QRegularExpression("^\\d+\\.255\\.1=$")).size(), 8);
-        QCOMPARE(other.writes.size(), Parameters - 6 + 8);  // "Identification" is in step
+        QCOMPARE(other.writes.filter(QRegularExpression("^\\d+\\.255\\.1=$")).size(), 7);
+        QCOMPARE(other.writes.size(), 140 - 5 + 7);
+        QCOMPARE(other.writes.filter(QRegularExpression("^12\\.")), QStringList());
         QCOMPARE(other.writes.filter(QRegularExpression("^=")), QStringList());
         QCOMPARE(other.sim.config().value("3.4.3"), r->sim.config().value("3.4.3"));
         QCOMPARE(other.sim.config().value("2.0.10"), QString("0"));
@@ -216,6 +225,66 @@ private slots:
         again.param("3.0.1")->setText(TreeColumn::Value, "Après échec");
         again.clickAndWait("BTN_ReaderConfigSave");
         QVERIFY2(again.writes.contains("3.0.1=Après échec"), qPrintable(again.writes.join(' ')));
+    }
+
+    // A file that names one parameter, loaded right after connecting, and
+    // then edits: exactly that parameter and the edits are written, in that
+    // order, and committed; nothing the file did not name is touched.
+    void partialFileThenEditsWriteExactlyThose()
+    {
+        Reader fresh;
+        QVERIFY(fresh.open());
+        const QString path = folder.filePath("partiel.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("10.1=4000\n") > 0);
+        file.close();
+        fresh.field("SAI_FIleName")->setText(path);
+        answerer.arm();
+        fresh.button("BTN_ReaderFileLoad")->click();
+        QTRY_COMPARE(answerer.box, QString("Information|Configuration chargée"));
+        QCOMPARE(fresh.param("10.1")->text(TreeColumn::Modified), QString("1"));
+
+        fresh.param("10.1")->setText(TreeColumn::Value, "3000");
+        QCOMPARE(fresh.status(), QString("Modification à sauvegarder !"));
+        fresh.param("3.0.1")->setText(TreeColumn::Value, "Laverie du Port");
+        const QString ip = fresh.sim.config().value("9.0.0");
+        fresh.clickAndWait("BTN_ReaderConfigSave");
+        QCOMPARE(fresh.writes, (QStringList{"10.1=3000", "3.0.1=Laverie du Port", "10.255.1=",
+                                            "3.255.1="}));
+        QCOMPARE(fresh.sim.config().value("10.1"), QString("3000"));
+        QCOMPARE(fresh.sim.config().value("9.0.0"), ip);
+        QCOMPARE(fresh.param("10.1")->text(TreeColumn::Modified), QString("0"));
+    }
+
+    // While a load runs the tree takes no edit, and neither file button nor
+    // a second load or a save can start; afterwards edits count again.
+    void noEditNorFileDuringALoad()
+    {
+        Reader slow;
+        QVERIFY(slow.open());
+        slow.sim.setPacing(true);
+        slow.button("BTN_ReaderConfigLoad")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(slow.sim.requestCount('V', 'G') >= 3, 5000);
+        for (const char *name : {"BTN_ReaderConfigLoad", "BTN_ReaderConfigSave", "BTN_ReaderFileLoad",
+                                 "BTN_ReaderFileSave"})
+            QVERIFY2(!slow.button(name)->isEnabled(), name);
+        QCOMPARE(slow.tree()->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QWidget *mdb = slow.tree()->itemWidget(slow.param("3.4.0"), TreeColumn::Value);
+        QVERIFY(!mdb->isEnabled());
+        slow.param("3.0.1")->setText(TreeColumn::Value, "Edité pendant la lecture");
+        QCOMPARE(slow.param("3.0.1")->text(TreeColumn::Value), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(slow.idle(), ChainMs);
+        QCOMPARE(slow.status(), QString("Lecture Ok"));
+        QCOMPARE(slow.value(slow.param("3.0.1")), slow.sim.config().value("3.0.1"));
+        QVERIFY(mdb->isEnabled());
+        QVERIFY(slow.button("BTN_ReaderFileSave")->isEnabled());
+
+        slow.sim.setPacing(false);
+        qobject_cast<QCheckBox *>(mdb)->click();
+        QCOMPARE(slow.param("3.4.0")->text(TreeColumn::Modified), QString("1"));
+        slow.clickAndWait("BTN_ReaderConfigSave");
+        QCOMPARE(slow.writes.size(), 2);
+        QVERIFY(slow.writes.first().startsWith("3.4.0="));
     }
 
     // Nothing starts another chain or changes the tree under a running

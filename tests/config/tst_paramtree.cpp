@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "config/configpage.h"
+
 #include "app/mainwindow.h"
 #include "config/paramtree.h"
 #include "tests/config/modalanswerer.h"
@@ -36,11 +38,12 @@ class TestParamTree : public QObject
         return qobject_cast<T *>(tree->itemWidget(item, TreeColumn::Value));
     }
     // Value (editor state and cell) and mark of every item, in tree order.
-    QStringList state(QTreeWidget *t)
+    QStringList state(QTreeWidget *t, bool withMarks = true)
     {
         QStringList all;
         for (QTreeWidgetItem *item : TreeItems(t))
-            all << read(t, item) + "|" + item->text(TreeColumn::Value) + "|" + item->text(TreeColumn::Modified);
+            all << read(t, item) + "|" + item->text(TreeColumn::Value) + "|"
+                       + (withMarks ? item->text(TreeColumn::Modified) : QString());
         return all;
     }
     void clickFileButton(MainWindow *w, const char *name, const QString &path)
@@ -109,57 +112,51 @@ private slots:
         QCOMPARE(item->text(TreeColumn::Value), after);
     }
 
-    // Headings, labels and the copy from the editors mark nothing; the
-    // save list holds changed parameters in the order of change.
+    // Headings, labels and read-only items mark nothing; a parameter whose
+    // reader value is unknown is a change from the first edit; the save
+    // list holds the changes in the order they were made.
     void changesAreMarkedAndListed()
     {
         QTreeWidgetItem *box = param("3.4.0");
-        editor<QCheckBox>(box)->click();  // no load completed yet
-        QCOMPARE(box->text(TreeColumn::Modified), QString());
-        QCOMPARE(window->findChild<QLineEdit *>("SAI_ConfigStatus")->text(), QString());
-
-        window->TreeLoading = false;  // as at the end of a load
-        for (QTreeWidgetItem *item : TreeItems(tree))
-            item->setText(TreeColumn::Modified, "0");
-        int changes = 0;
-        connect(tree, &QTreeWidget::itemChanged, this, [&changes] { ++changes; });
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            TreeValuesFromWidgets(tree, tree->topLevelItem(i), TreeColumn::Kind, TreeColumn::Value);
-        QCOMPARE(changes, 0);
+        editor<QCheckBox>(box)->click();
+        QCOMPARE(box->text(TreeColumn::Modified), QString("1"));
+        QCOMPARE(window->findChild<QLineEdit *>("SAI_ConfigStatus")->text(),
+                 QString("Modification à sauvegarder !"));
 
         QTreeWidgetItem *choice = param("2.0.11");
         editor<QComboBox>(choice)->setCurrentIndex(2);
         editor<QComboBox>(choice)->setCurrentIndex(2);
-        QCOMPARE(choice->text(TreeColumn::Modified), QString("1"));
-        QCOMPARE(window->findChild<QLineEdit *>("SAI_ConfigStatus")->text(),
-                 QString("Modification à sauvegarder !"));
+        QCOMPARE(choice->text(TreeColumn::Modified), QString("2"));
         editor<QCheckBox>(box)->click();
         editor<QCheckBox>(box)->click();
         QCOMPARE(box->text(TreeColumn::Value), QString("1"));
-        QCOMPARE(box->text(TreeColumn::Modified), QString("3"));
+        QCOMPARE(box->text(TreeColumn::Modified), QString("4"));
         editor<QComboBox>(choice)->setCurrentIndex(1);
         param("3.0.1")->setText(TreeColumn::Label, "Nom");
         QTreeWidgetItem *cumul = tree->topLevelItem(2)->child(1)->child(0)->child(2);
         QCOMPARE(cumul->text(TreeColumn::Label), QString("Cumul Autorisé"));
         editor<QCheckBox>(cumul)->click();
-        QCOMPARE(cumul->text(TreeColumn::Modified), QString("0"));
+        QCOMPARE(cumul->text(TreeColumn::Modified), QString());
+        QTreeWidgetItem *firmware = param("12.0");
+        QVERIFY(!(firmware->flags() & Qt::ItemIsEditable));
+        firmware->setText(TreeColumn::Value, "9.9");
+        QCOMPARE(firmware->text(TreeColumn::Value), QString());
 
-        QList<QTreeWidgetItem *> list;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            TreeToDoSave(tree->topLevelItem(i), &list, TreeColumn::Modified);
-        std::stable_sort(list.begin(), list.end(), TreeItemLessThan);
-        QCOMPARE(list, (QList<QTreeWidgetItem *>{box, choice}));
+        QStringList order;
+        for (const ConfigChange &change : window->Config->model().changes())
+            order << change.identifier + "=" + change.value;
+        QCOMPARE(order, (QStringList{"3.4.0=1", "2.0.11=1"}));
     }
 
-    // Both items of one parameter show its value; only the changed one is
-    // marked, so the parameter is written once.
+    // Both items of one parameter show its value and its mark; the
+    // parameter is written once.
     void otherItemsOfAParameterFollow()
     {
-        window->TreeLoading = false;
         QCOMPARE(param("2.0.10", 1)->text(TreeColumn::Value), QString("0"));
         editor<QComboBox>(param("2.0.10"))->setCurrentIndex(1);
         QCOMPARE(param("2.0.10", 1)->text(TreeColumn::Value), QString("1"));
-        QCOMPARE(param("2.0.10", 1)->text(TreeColumn::Modified), QString());
+        QCOMPARE(param("2.0.10", 1)->text(TreeColumn::Modified), QString("1"));
+        QCOMPARE(window->Config->model().changes().size(), 1);
         param("3.7.7", 1)->setText(TreeColumn::Value, "1");
         QVERIFY(editor<QCheckBox>(param("3.7.7"))->isChecked());
     }
@@ -183,18 +180,20 @@ private slots:
         auto *otherTree = other.findChild<QTreeWidget *>("treeWidget");
         loadFile(&other, path);
         QCOMPARE(answerer.box, QString("Information|Configuration chargée"));
-        QCOMPARE(state(otherTree), state(tree));
+        QCOMPARE(state(otherTree, false), state(tree, false));
+        // Nothing is known of the other reader: every parameter the file
+        // names is to be written, the read-only ones never.
+        QCOMPARE(other.Config->model().changes().size(), 140 - 5);
         QCOMPARE(other.findChild<QLineEdit *>("SAI_ConfigStatus")->text(),
                  QString("Origine des données->Fichier"));
-        QVERIFY(other.TreeHasConfiguration);
+        QVERIFY(other.Config->model().hasConfiguration());
     }
 
     void fileAfterACompletedLoadMarksInFileOrder()
     {
-        window->TreeLoading = false;
-        param("3.0.1")->setText(TreeColumn::Value, "Laverie");
-        param("3.0.1")->setText(TreeColumn::Modified, "0");
-        window->ModifCounter = 0;
+        window->Config->model().applyReaderLoad(
+            {{"3.0.1", true, "Laverie"}, {"3.0.3", true, "KovrimReader"}, {"3.0.0", true, ""},
+             {"3.4.0", true, "0"}});
         const QString path = folder.filePath("marks.txt");
         QVERIFY(write(path, "3.0.3=Borne\r\n 3.0.0=9\n3.0.1=Laverie\n3.4.0=1\nx.y=2\n"));
         loadFile(window.get(), path);
@@ -227,7 +226,7 @@ private slots:
         loadFile(window.get(), path);
         QCOMPARE(answerer.box, box);
         QCOMPARE(state(tree), before);
-        QVERIFY(!window->TreeHasConfiguration);
+        QVERIFY(!window->Config->model().hasConfiguration());
     }
 
     // A wheel turned while scrolling the tree never picks an option.

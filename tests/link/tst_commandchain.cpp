@@ -12,8 +12,6 @@ class FakeLink : public ChainLink
 public:
     bool open = true;
     int busyFor = 0;            // requests refused as busy before one is taken
-    bool answerReady = false;
-    int answerCalls = 0;
     QList<ChainRequest> sent;
 
     bool isOpen() const override { return open; }
@@ -25,18 +23,6 @@ public:
         }
         sent << request;
         return QProtocole::REQ_QUEUED;
-    }
-    quint8 answer(bool &ok, char &status, QString *text) override
-    {
-        ++answerCalls;
-        if (!answerReady)
-            return 0;
-        answerReady = false;
-        ok = true;
-        status = '0';
-        if (text)
-            *text = QStringLiteral("réponse");
-        return 1;
     }
 };
 
@@ -141,31 +127,6 @@ private slots:
         QCOMPARE(progress.at(4), (QList<QVariant>{"Validation", 1, 3}));
         QCOMPARE(chain.done(), 1);
         QCOMPARE(chain.total(), 3);
-    }
-
-    // Requests without an operation code raise no event: the chain fetches
-    // their result itself, and still frees the slot after its own end.
-    void unsignalledAnswerIsPolled()
-    {
-        FakeLink link;
-        CommandChain chain(link);
-        QSignalSpy answers(&chain, &CommandChain::polledAnswer);
-        QVERIFY(chain.start(5, "Horloge", 2));
-        chain.send(ChainRequest{'V', 'P', "12.255.8=06/12/26", ARG_NONE, 4000});
-        QTest::qWait(30);
-        QVERIFY(answers.isEmpty());
-        link.answerReady = true;
-        QTRY_COMPARE(answers.size(), 1);
-        QCOMPARE(answers.first().at(2).toString(), QString("réponse"));
-
-        chain.send(ChainRequest{'V', 'P', "12.255.9=14:05", ARG_NONE, 4000});
-        chain.fail();
-        link.answerReady = true;
-        QTRY_VERIFY(!link.answerReady);
-        QCOMPARE(answers.size(), 1);
-        const int calls = link.answerCalls;
-        QTest::qWait(30);
-        QCOMPARE(link.answerCalls, calls);
     }
 };
 

@@ -191,9 +191,10 @@ private slots:
         QCOMPARE(tree->headerItem()->text(10), QString("Version"));
         for (int c = 0; c < 11; ++c)
             QCOMPARE(tree->isColumnHidden(c), c >= 2);
-        // Parameters are editable, headings are not.
+        // Parameters are editable, headings and read-only parameters are not.
         for (QTreeWidgetItem *item : items)
-            QCOMPARE(bool(item->flags() & Qt::ItemIsEditable), !item->text(3).isEmpty());
+            QCOMPARE(bool(item->flags() & Qt::ItemIsEditable),
+                     !item->text(3).isEmpty() && item->text(9) != "1");
     }
 
     void catalogueRows_data()

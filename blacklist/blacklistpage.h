@@ -1,0 +1,49 @@
+#ifndef BLACKLISTPAGE_H
+#define BLACKLISTPAGE_H
+
+#include <QObject>
+#include <QString>
+
+#include "blacklist/blacklistjobs.h"
+#include "blacklist/tablefile.h"
+
+namespace Ui {
+class MainWindow;
+}
+class QWidget;
+class ReaderSession;
+
+// The page "Liste noire": the table, its file, and the write to and read
+// from the reader as jobs whose reports the page shows.
+class BlackListPage : public QObject
+{
+    Q_OBJECT
+public:
+    BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &session,
+                  const QString &startFolder);
+
+    void newRow();
+    void deleteRow();
+    void writeFile();
+    void readFile();
+    void writeToReader();
+    void readFromReader();
+    QString filePath() const;
+
+signals:
+    void journal(const QString &text);
+
+private:
+    void writeEnded(JobOutcome outcome);
+    void readEnded(JobOutcome outcome);
+    void setStatus(const QString &text);
+
+    QWidget *m_window;
+    Ui::MainWindow *ui;
+    const QString &m_startFolder;
+    TTableFile m_file;
+    BlackListWriteJob m_write;
+    BlackListReadJob m_read;
+};
+
+#endif

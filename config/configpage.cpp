@@ -1,0 +1,208 @@
+#include "config/configpage.h"
+
+#include <QAbstractItemView>
+#include <QDebug>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTreeWidget>
+
+#include "config/catalogue.h"
+#include "config/configstore.h"
+#include "config/paramtree.h"
+#include "ui_mainwindow.h"
+
+namespace {
+constexpr int AttributeColumn = 9;
+const QString ReadOnlyAttribute = QStringLiteral("1");
+
+void SetTextIfChanged(QTreeWidgetItem *item, int column, const QString &text)
+{
+    if (item->text(column) != text)
+        item->setText(column, text);
+}
+}
+
+ConfigPage::ConfigPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &session,
+                       const QString &startFolder)
+    : QObject(window),
+      m_window(window),
+      ui(ui),
+      m_startFolder(startFolder),
+      m_load(session, m_model),
+      m_save(session, m_model)
+{
+    prepareTree();
+    connect(&m_model, &ConfigModel::parameterChanged, this, &ConfigPage::show);
+    for (ReaderJob *job : {static_cast<ReaderJob *>(&m_load), static_cast<ReaderJob *>(&m_save)}) {
+        connect(job, &ReaderJob::statusChanged, ui->SAI_ConfigStatus, &QLineEdit::setText);
+        connect(job, &ReaderJob::journal, this, &ConfigPage::journal);
+        connect(job, &ReaderJob::finished, this, &ConfigPage::jobEnded);
+    }
+}
+
+void ConfigPage::prepareTree()
+{
+    QTreeWidget *tree = ui->treeWidget;
+    for (int column = 2; column < tree->columnCount(); ++column)
+        tree->hideColumn(column);
+    tree->setColumnWidth(0, 250);
+    tree->setColumnWidth(1, 150);
+    tree->setAlternatingRowColors(true);
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        TreeWidgetsCreate(tree, tree->topLevelItem(i), TreeColumn::Kind, TreeColumn::Value);
+    for (QTreeWidgetItem *item : TreeItems(tree)) {
+        const QString identifier = item->text(TreeColumn::Identifier);
+        if (identifier.isEmpty())
+            continue;
+        m_items[identifier].append(item);
+        // Shown, never edited: the reader's own versions and clock.
+        const bool readOnly = item->text(AttributeColumn) == ReadOnlyAttribute;
+        if (!readOnly)
+            item->setFlags(item->flags() | Qt::ItemIsEditable);
+        else if (QWidget *editor = tree->itemWidget(item, TreeColumn::Value))
+            editor->setEnabled(false);
+    }
+    showAll();
+    // Nothing to save before a configuration has been read or loaded.
+    ui->BTN_ReaderConfigSave->setEnabled(false);
+    ui->BTN_ReaderFileSave->setEnabled(false);
+}
+
+// Every item of the parameter shows the model: its editor or cell, the
+// last value written and the mark.
+void ConfigPage::show(const QString &identifier)
+{
+    const ConfigParameter *parameter = m_model.find(identifier);
+    if (!parameter)
+        return;
+    const QString modified = m_model.modifiedText(identifier);
+    m_showing = true;
+    for (QTreeWidgetItem *item : m_items.value(identifier)) {
+        TreeItemValue(TreeWrite, ui->treeWidget, item, parameter->value, TreeColumn::Kind,
+                      TreeColumn::Value);
+        SetTextIfChanged(item, TreeColumn::Save, parameter->lastWritten);
+        SetTextIfChanged(item, TreeColumn::Modified, modified);
+    }
+    m_showing = false;
+}
+
+void ConfigPage::showAll()
+{
+    for (int i = 0; i < m_model.count(); ++i)
+        show(m_model.at(i).identifier);
+}
+
+void ConfigPage::itemChanged(QTreeWidgetItem *item, int column)
+{
+    if (column != TreeColumn::Value || m_showing)
+        return;
+    const QString identifier = item->text(TreeColumn::Identifier);
+    // A heading is never written: nothing to record.
+    if (identifier.isEmpty())
+        return;
+    const QString value = TreeItemValue(TreeRead, ui->treeWidget, item, QString(), TreeColumn::Kind,
+                                        TreeColumn::Value);
+    // While a chain runs the model is the chain's: the edit is undone.
+    if (!isBusy() && m_model.edit(identifier, value)) {
+        const ConfigParameter *parameter = m_model.find(identifier);
+        if (parameter->changed())
+            ui->SAI_ConfigStatus->setText(tr("Modification à sauvegarder !"));
+    }
+    show(identifier);
+}
+
+void ConfigPage::setTreeEditable(bool editable)
+{
+    QTreeWidget *tree = ui->treeWidget;
+    tree->setEditTriggers(editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                                       | QAbstractItemView::AnyKeyPressed
+                                   : QAbstractItemView::NoEditTriggers);
+    // A cell editor open at the start commits into a busy page: undone.
+    for (auto it = m_items.cbegin(); it != m_items.cend(); ++it) {
+        const ConfigParameter *parameter = m_model.find(it.key());
+        for (QTreeWidgetItem *item : it.value())
+            if (QWidget *editor = tree->itemWidget(item, TreeColumn::Value))
+                editor->setEnabled(editable && !parameter->readOnly);
+    }
+}
+
+void ConfigPage::jobStarted(ReaderJob &job)
+{
+    Q_UNUSED(job)
+    setTreeEditable(false);
+    emit busyChanged();
+}
+
+void ConfigPage::jobEnded()
+{
+    setTreeEditable(true);
+    if (m_model.hasConfiguration())
+        ui->BTN_ReaderFileSave->setEnabled(true);
+    emit busyChanged();
+}
+
+void ConfigPage::load()
+{
+    if (isBusy())
+        return;
+    if (m_load.start() && m_load.isRunning())
+        jobStarted(m_load);
+}
+
+void ConfigPage::save()
+{
+    if (isBusy() || !m_model.hasConfiguration())
+        return;
+    qDebug("LANCE LA SAUVEGARDE");
+    if (m_save.start() && m_save.isRunning())
+        jobStarted(m_save);
+}
+
+void ConfigPage::chooseFile()
+{
+    ui->SAI_FIleName->setText(QFileDialog::getOpenFileName(m_window, tr("Configuration"),
+                                                           m_startFolder, tr("config (*.txt)")));
+}
+
+void ConfigPage::loadFile()
+{
+    if (isBusy())
+        return;
+    if (ui->SAI_FIleName->text().isEmpty())
+        chooseFile();
+    QString refusal;
+    if (!ConfigFileLoad(ui->SAI_FIleName->text(), m_model, &refusal)) {
+        if (refusal.isEmpty())
+            QMessageBox::critical(m_window, tr("Erreur"), tr("Impossible d'ouvrir le fichier"));
+        else
+            QMessageBox::critical(m_window, tr("Erreur"),
+                                  tr("Fichier de configuration refusé : %1").arg(refusal));
+        return;
+    }
+    ui->BTN_ReaderFileSave->setEnabled(true);
+    emit busyChanged();
+    ui->SAI_ConfigStatus->setText(tr("Origine des données->Fichier"));
+    QMessageBox::information(m_window, tr("Information"), tr("Configuration chargée"));
+}
+
+void ConfigPage::saveFile()
+{
+    // A file of one load, never of two: no save while a load fills the model.
+    if (isBusy())
+        return;
+    const QString start = ui->SAI_FIleName->text().isEmpty() ? m_startFolder
+                                                             : ui->SAI_FIleName->text();
+    ui->SAI_FIleName->setText(
+        QFileDialog::getSaveFileName(m_window, tr("Configuration"), start, tr("config (*.txt)")));
+    if (!ConfigFileSave(ui->SAI_FIleName->text(), m_model)) {
+        QMessageBox::critical(m_window, tr("Erreur"), tr("Impossible de créer le fichier"));
+        return;
+    }
+    QMessageBox::information(m_window, tr("Information"), tr("Configuration enregistrée"));
+}
+
+void ConfigPage::showAllColumns()
+{
+    for (int column = 1; column < ui->treeWidget->columnCount(); ++column)
+        ui->treeWidget->showColumn(column);
+}

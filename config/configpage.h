@@ -1,0 +1,64 @@
+#ifndef CONFIGPAGE_H
+#define CONFIGPAGE_H
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include "config/configjobs.h"
+#include "config/configmodel.h"
+
+namespace Ui {
+class MainWindow;
+}
+class QTreeWidgetItem;
+class QWidget;
+class ReaderSession;
+
+// The page "Lecteur": the parameter tree is a view of the configuration
+// model, edits go to the model, and the load and save run as jobs whose
+// reports the page shows.
+class ConfigPage : public QObject
+{
+    Q_OBJECT
+public:
+    ConfigPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &session,
+               const QString &startFolder);
+
+    ConfigModel &model() { return m_model; }
+    // A load or a save of the configuration runs.
+    bool isBusy() const { return m_load.isRunning() || m_save.isRunning(); }
+
+    void load();
+    void save();
+    void chooseFile();
+    void loadFile();
+    void saveFile();
+    void showAllColumns();
+    void itemChanged(QTreeWidgetItem *item, int column);
+
+signals:
+    // A load or save started or ended: the buttons follow.
+    void busyChanged();
+    void journal(const QString &text);
+
+private:
+    void prepareTree();
+    void show(const QString &identifier);
+    void showAll();
+    void setTreeEditable(bool editable);
+    void jobStarted(ReaderJob &job);
+    void jobEnded();
+
+    QWidget *m_window;
+    Ui::MainWindow *ui;
+    const QString &m_startFolder;
+    ConfigModel m_model;
+    ConfigLoadJob m_load;
+    ConfigSaveJob m_save;
+    QHash<QString, QList<QTreeWidgetItem *>> m_items;
+    bool m_showing = false;  // the page writes the cells: no edit to record
+};
+
+#endif

@@ -1,0 +1,26 @@
+#ifndef CONFIGSTORE_H
+#define CONFIGSTORE_H
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include "config/paramlogic.h"
+
+class ConfigModel;
+
+// The configuration file, read into and written from the model.
+
+// The lines of a configuration file. False when it cannot be opened
+// (*refusal empty) or is no configuration text (*refusal says why).
+bool ConfigFileRead(const QString &path, QList<ConfigLine> *lines, QString *refusal);
+// Reads the file into the model; a file that is refused, or that names no
+// parameter, leaves the model untouched.
+bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal);
+// One line per parameter item of the catalogue, in tree order.
+QByteArray ConfigFileContent(const ConfigModel &model);
+// Written aside and put in place only when complete: a failure leaves the
+// previous file as it was.
+bool ConfigFileSave(const QString &path, const ConfigModel &model, QString *error = nullptr);
+
+#endif

@@ -1,0 +1,155 @@
+// The configuration load and save rules, on the jobs against the simulated
+// reader, with no window.
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "config/configjobs.h"
+#include "config/configmodel.h"
+#include "config/configstore.h"
+#include "tests/support/sessionfixture.h"
+
+class TestConfigJobs : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SessionWithReader> r;
+    std::unique_ptr<ConfigModel> model;
+
+    JobOutcome save(QStringList *journal = nullptr)
+    {
+        ConfigSaveJob job(r->session, *model);
+        QSignalSpy lines(&job, &ReaderJob::journal);
+        const JobOutcome outcome = SessionWithReader::run(job);
+        if (journal)
+            for (const QList<QVariant> &line : lines)
+                *journal << line.first().toString();
+        return outcome;
+    }
+    JobOutcome load()
+    {
+        ConfigLoadJob job(r->session, *model);
+        return SessionWithReader::run(job);
+    }
+    QStringList payloads;
+
+private slots:
+    void initTestCase() { qRegisterMetaType<JobOutcome>(); }
+    void init()
+    {
+        r = std::make_unique<SessionWithReader>();
+        QVERIFY(r->start());
+        model = std::make_unique<ConfigModel>();
+        payloads.clear();
+        connect(&r->sim, &ReaderSim::requestReceived, this,
+                [this](char c1, char c2, const QByteArray &payload) {
+                    if (c1 == 'V' && c2 == 'P')
+                        payloads << QString::fromLatin1(payload);
+                });
+    }
+    void cleanup()
+    {
+        model.reset();
+        r.reset();
+    }
+
+    // A file copied into a reader never loaded: exactly the parameters the
+    // file names are written, in file order, then the operator's edits;
+    // read-only ones never; then each object is committed once.
+    void fileCopyWritesWhatTheFileNamesThenEdits()
+    {
+        QVERIFY(model->applyFile({{"10.1", "4000"}, {"12.0", "9.99"}, {"3.4.0", "1"}}) == 3);
+        QVERIFY(model->edit("3.0.1", "Laverie du port"));
+        QCOMPARE(save(), JobOutcome::Done);
+        QCOMPARE(payloads, (QStringList{"10.1=4000", "3.4.0=1", "3.0.1=Laverie du port",
+                                        "10.255.1=", "3.255.1="}));
+        QCOMPARE(r->sim.config().value("10.1"), QString("4000"));
+        QCOMPARE(r->sim.config().value("3.0.1"), QString("Laverie du port"));
+        QVERIFY(model->changes().isEmpty());
+        // What was committed is now the reader's: writing it again is no change.
+        QVERIFY(model->edit("10.1", "4000"));
+        QVERIFY(model->changes().isEmpty());
+    }
+
+    // After a load, an edit back to the reader's value is no change, and a
+    // file equal to the reader writes nothing.
+    void loadMakesTheBaseline()
+    {
+        r->sim.config().setValue("10.1", "5000");
+        QCOMPARE(load(), JobOutcome::Done);
+        QCOMPARE(model->value("10.1"), QString("5000"));
+        QCOMPARE(r->sim.requestCount('V', 'G'), model->itemOrder().size());
+        QVERIFY(model->edit("10.1", "3000"));
+        QCOMPARE(model->changes().size(), 1);
+        QVERIFY(model->edit("10.1", "5000"));
+        QVERIFY(model->changes().isEmpty());
+        model->applyFile({{"10.1", "5000"}, {"3.0.1", r->sim.config().value("3.0.1")}});
+        QVERIFY(model->changes().isEmpty());
+        QCOMPARE(save(), JobOutcome::Done);
+        QVERIFY(payloads.isEmpty());
+    }
+
+    // A refused write names its parameter, stops before any commit, and
+    // leaves the refused and unwritten changes marked; what was written but
+    // not committed is marked again for the next save.
+    void refusedWriteNamesItsParameter()
+    {
+        model->applyFile({{"3.0.1", "A"}, {"13.6", "8080"}, {"10.1", "4000"}});
+        r->sim.config().refuseWrites("13.6", true);
+        QStringList journal;
+        QCOMPARE(save(&journal), JobOutcome::Refused);
+        QCOMPARE(journal, QStringList{"Ecriture de 13.6 refusée par le lecteur"});
+        QCOMPARE(payloads, (QStringList{"3.0.1=A", "13.6=8080"}));
+        QStringList left;
+        for (const ConfigChange &change : model->changes())
+            left << change.identifier;
+        QCOMPARE(left, (QStringList{"13.6", "10.1", "3.0.1"}));
+
+        r->sim.config().refuseWrites("13.6", false);
+        payloads.clear();
+        QCOMPARE(save(), JobOutcome::Done);
+        QCOMPARE(payloads, (QStringList{"13.6=8080", "10.1=4000", "3.0.1=A", "13.255.1=",
+                                        "10.255.1=", "3.255.1="}));
+    }
+
+    // Unanswered requests and a lost link end each job with its outcome;
+    // a load that stops leaves the model as it was.
+    void timeOutsAndLostLink_data()
+    {
+        QTest::addColumn<bool>("loading");
+        QTest::addColumn<bool>("unplug");
+        QTest::addColumn<JobOutcome>("outcome");
+        QTest::newRow("load, silent reader") << true << false << JobOutcome::NoAnswer;
+        QTest::newRow("save, silent reader") << false << false << JobOutcome::NoAnswer;
+        QTest::newRow("load, unplugged") << true << true << JobOutcome::LinkLost;
+        QTest::newRow("save, unplugged") << false << true << JobOutcome::LinkLost;
+    }
+    void timeOutsAndLostLink()
+    {
+        QFETCH(bool, loading);
+        QFETCH(bool, unplug);
+        QFETCH(JobOutcome, outcome);
+        model->applyFile({{"3.0.1", "Quai"}, {"10.1", "4000"}});
+        std::unique_ptr<ReaderJob> job;
+        if (loading)
+            job = std::make_unique<ConfigLoadJob>(r->session, *model);
+        else
+            job = std::make_unique<ConfigSaveJob>(r->session, *model);
+        QSignalSpy finished(job.get(), &ReaderJob::finished);
+        // The first request is left unanswered; meanwhile the link goes.
+        r->sim.failNext(ReaderSim::Fault::Mute);
+        if (unplug)
+            QTimer::singleShot(200, &r->sim, [this] { r->sim.unplug(); });
+        else
+            r->sim.setSilent(true);
+        QVERIFY(job->start());
+        QVERIFY(finished.wait(15000));
+        QCOMPARE(finished.first().first().value<JobOutcome>(), outcome);
+        QVERIFY(!r->session.chain().isRunning());
+        QCOMPARE(model->value("3.0.1"), QString("Quai"));
+        QCOMPARE(model->changes().size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfigJobs)
+#include "tst_configjobs.moc"

@@ -1,0 +1,52 @@
+#include "tools/clockjob.h"
+
+#include "link/commands.h"
+#include "link/readersession.h"
+
+ReaderClockTexts ClockTexts(const QDateTime &moment)
+{
+    return {moment.toString(QStringLiteral("dd/MM/yy")), moment.toString(QStringLiteral("HH:mm"))};
+}
+
+ClockJob::ClockJob(ReaderSession &session, QObject *parent)
+    : ReaderJob(session, CHAIN_CLOCK, parent)
+{
+}
+
+QString ClockJob::phaseName() const
+{
+    return tr("MAJ Date/Heure");
+}
+
+int ClockJob::phaseTotal() const
+{
+    return 2;
+}
+
+void ClockJob::begin()
+{
+    m_texts = ClockTexts(m_moment.isValid() ? m_moment : QDateTime::currentDateTime());
+    m_dateSent = true;
+    send({Cmd::FamilyValue, Cmd::ValuePut, QLatin1String(ReaderToolId::Date) + "=" + m_texts.date,
+          ARG_CLOCK_RESULT, CmdTimeout::ValuePut});
+}
+
+void ClockJob::answer(unsigned int code, const ReaderAnswer &answer)
+{
+    if (code != ARG_CLOCK_RESULT)
+        return;
+    step();
+    if (!answer.accepted()) {
+        emit journal(answer.answered ? tr("Horloge : écriture refusée par le lecteur")
+                                     : tr("Horloge : pas de réponse du lecteur"));
+        finish(failureOf(answer));
+        return;
+    }
+    if (!m_dateSent) {
+        finish(JobOutcome::Done);
+        return;
+    }
+    m_dateSent = false;
+    send({Cmd::FamilyValue, Cmd::ValuePut, QLatin1String(ReaderToolId::Time) + "=" + m_texts.time,
+          ARG_CLOCK_RESULT, CmdTimeout::ValuePut});
+}
