@@ -1,7 +1,10 @@
 #include "config/configjobs.h"
 
 #include <QDebug>
+#include <QFileInfo>
+#include <algorithm>
 
+#include "config/configstore.h"
 #include "link/commands.h"
 #include "link/readersession.h"
 #include "util/textutil.h"
@@ -65,6 +68,52 @@ void ConfigLoadJob::aborted()
     appendStatus(QStringLiteral("->TIMEOUT"));
 }
 
+ConfigReadJob::ConfigReadJob(ReaderSession &session, QObject *parent)
+    : ReaderJob(session, CHAIN_CONFIG_READ, parent)
+{
+}
+
+void ConfigReadJob::setIdentifiers(const QStringList &identifiers, const QString &phaseName)
+{
+    m_identifiers = identifiers;
+    m_phaseName = phaseName;
+}
+
+bool ConfigReadJob::prepare()
+{
+    m_reads.clear();
+    return !m_identifiers.isEmpty() || endEarly(JobOutcome::Done);
+}
+
+void ConfigReadJob::begin()
+{
+    sendRead();
+}
+
+void ConfigReadJob::sendRead()
+{
+    send(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, m_identifiers.at(m_reads.size()),
+                      ARG_CONFIG_GET_RESULT, CmdTimeout::ValueGet});
+}
+
+void ConfigReadJob::answer(unsigned int code, const ReaderAnswer &answer)
+{
+    if (code != ARG_CONFIG_GET_RESULT)
+        return;
+    const QString &identifier = m_identifiers.at(m_reads.size());
+    if (!answer.answered) {
+        emit journal(tr("Lecture de %1 sans réponse du lecteur").arg(identifier));
+        finish(failureOf(answer));
+        return;
+    }
+    m_reads.append({identifier, answer.accepted(), answer.text});
+    step();
+    if (m_reads.size() < m_identifiers.size())
+        sendRead();
+    else
+        finish(JobOutcome::Done);
+}
+
 ConfigSaveJob::ConfigSaveJob(ReaderSession &session, ConfigModel &model, QObject *parent)
     : ReaderJob(session, CHAIN_CONFIG_SAVE, parent), m_model(model)
 {
@@ -80,12 +129,23 @@ int ConfigSaveJob::phaseTotal() const
     return m_changes.size();
 }
 
+void ConfigSaveJob::setChanges(const QList<ConfigChange> &changes)
+{
+    m_changes = changes;
+    m_changesGiven = true;
+}
+
 bool ConfigSaveJob::prepare()
 {
-    m_changes = m_model.changes();
+    if (!m_changesGiven)
+        m_changes = m_model.changes();
+    m_changesGiven = false;
     m_written.clear();
     m_objects.clear();
     m_committed.clear();
+    m_checks.clear();
+    m_checking = false;
+    m_backupPath.clear();
     if (m_changes.isEmpty()) {
         setStatus(tr("Aucune modification"));
         return endEarly(JobOutcome::Done);
@@ -97,6 +157,20 @@ bool ConfigSaveJob::prepare()
             return endEarly(JobOutcome::Refused);
         }
     }
+    return m_backupFolder.isEmpty() || backup();
+}
+
+// No copy of what the write replaces, no write.
+bool ConfigSaveJob::backup()
+{
+    QString error;
+    m_backupPath = ConfigBackupWrite(m_backupFolder, m_model, QDateTime::currentDateTime(), &error);
+    if (m_backupPath.isEmpty()) {
+        setStatus(tr("Save: ->Echec"));
+        emit journal(tr("Sauvegarde avant écriture impossible : %1").arg(error));
+        return endEarly(JobOutcome::LocalError);
+    }
+    emit journal(tr("Sauvegarde avant écriture : ") + QFileInfo(m_backupPath).fileName());
     return true;
 }
 
@@ -125,6 +199,11 @@ void ConfigSaveJob::sendCommit()
 
 void ConfigSaveJob::answer(unsigned int code, const ReaderAnswer &answer)
 {
+    if (m_checking) {
+        if (code == ARG_CONFIG_GET_RESULT)
+            checkAnswered(answer);
+        return;
+    }
     if (code == ARG_CONFIG_PUT_RESULT)
         writeAnswered(answer);
     else if (code == ARG_CONFIG_PUT_SAVE_RESULT)
@@ -188,14 +267,77 @@ void ConfigSaveJob::commitAnswered(const ReaderAnswer &answer)
     step();
     if (++m_objectIndex < m_objects.size())
         sendCommit();
+    else if (m_check)
+        checkNext();
     else
         finish(JobOutcome::Done);
+}
+
+// The reader said it accepted and committed: what it kept is read back,
+// one parameter at a time, in write order.
+void ConfigSaveJob::checkNext()
+{
+    if (!m_checking) {
+        m_checking = true;
+        for (const ConfigChange &change : qAsConst(m_written)) {
+            const auto same = [&](const Check &check) { return check.identifier == change.identifier; };
+            const auto it = std::find_if(m_checks.begin(), m_checks.end(), same);
+            if (it == m_checks.end())
+                m_checks.append({change.identifier, change.value, false, QString()});
+            else
+                it->written = change.value;  // the last write counts
+        }
+        m_objectIndex = 0;  // now the position in m_checks
+        setPhase(tr("Vérification"), m_checks.size());
+        setStatus(tr("Vérification->"));
+    }
+    if (m_objectIndex >= m_checks.size()) {
+        checkEnded();
+        return;
+    }
+    send(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, m_checks.at(m_objectIndex).identifier,
+                      ARG_CONFIG_GET_RESULT, CmdTimeout::ValueGet});
+}
+
+void ConfigSaveJob::checkAnswered(const ReaderAnswer &answer)
+{
+    Check &check = m_checks[m_objectIndex];
+    check.answered = answer.accepted();
+    const ConfigParameter *parameter = m_model.find(check.identifier);
+    // Compared as the editor shows them: "1" and "01" check the same box.
+    check.read = check.answered && parameter
+                     ? ConfigModel::EditorValue(*parameter, answer.text, answer.text)
+                     : answer.text;
+    step();
+    ++m_objectIndex;
+    checkNext();
+}
+
+void ConfigSaveJob::checkEnded()
+{
+    bool allEqual = true;
+    for (const Check &check : qAsConst(m_checks)) {
+        if (check.equal())
+            continue;
+        allEqual = false;
+        m_model.checkFailed(check.identifier, check.read, check.answered);
+        if (check.answered)
+            emit journal(tr("Vérification : %1 lu %2, écrit %3")
+                             .arg(check.identifier, check.read, check.written));
+        else
+            emit journal(tr("Vérification : %1 sans réponse, écrit %2")
+                             .arg(check.identifier, check.written));
+    }
+    m_checking = false;
+    setStatus(allEqual ? tr("Vérification->OK") : tr("Vérification->ECHEC"));
+    finish(allEqual ? JobOutcome::Done : JobOutcome::CheckFailed);
 }
 
 void ConfigSaveJob::aborted()
 {
     appendStatus(QStringLiteral("->TIMEOUT"));
     markUncommittedAgain();
+    m_checking = false;
 }
 
 void ConfigSaveJob::failed(JobOutcome outcome)

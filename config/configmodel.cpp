@@ -131,6 +131,56 @@ void ConfigModel::applyReaderLoad(const QList<ConfigRead> &reads)
         emit parameterChanged(parameter.identifier);
 }
 
+void ConfigModel::applyReaderValues(const QList<ConfigRead> &reads)
+{
+    for (const ConfigRead &read : reads) {
+        ConfigParameter *parameter = findMutable(read.identifier);
+        if (!parameter || !read.accepted)
+            continue;
+        parameter->readRefused = false;
+        parameter->readerKnown = true;
+        parameter->readerValue = EditorValue(*parameter, read.value, parameter->value);
+        if (parameter->mark != 0 && parameter->value == parameter->readerValue)
+            parameter->mark = 0;
+        emit parameterChanged(parameter->identifier);
+    }
+}
+
+void ConfigModel::checkFailed(const QString &identifier, const QString &readValue, bool answered)
+{
+    ConfigParameter *parameter = findMutable(identifier);
+    if (!parameter)
+        return;
+    parameter->readerKnown = answered;
+    if (answered)
+        parameter->readerValue = EditorValue(*parameter, readValue, readValue);
+    if (parameter->mark == 0)
+        parameter->mark = ++m_counter;
+    emit parameterChanged(identifier);
+}
+
+QStringList ConfigModel::unknownToReader(const QStringList &identifiers) const
+{
+    QStringList unknown;
+    for (const QString &identifier : identifiers) {
+        const ConfigParameter *parameter = find(identifier);
+        if (parameter && !parameter->readerKnown && !unknown.contains(identifier))
+            unknown << identifier;
+    }
+    return unknown;
+}
+
+QByteArray ConfigModel::readerValuesContent() const
+{
+    QByteArray content;
+    for (const QString &identifier : m_itemOrder) {
+        const ConfigParameter *parameter = find(identifier);
+        if (parameter->readerKnown)
+            content += ConfigFileLine(identifier, parameter->readerValue);
+    }
+    return content;
+}
+
 QList<ConfigChange> ConfigModel::changes() const
 {
     QList<ConfigChange> list;

@@ -77,6 +77,19 @@ public:
     // reader's and the operator's; nothing is marked afterwards.
     void applyReaderLoad(const QList<ConfigRead> &reads);
 
+    // Values read from the reader outside a full load (before a write, or to
+    // check one): they become what the reader is known to hold, and a
+    // change equal to the reader's value is no change any more.
+    void applyReaderValues(const QList<ConfigRead> &reads);
+    // A value read back differs from the one written: the reader holds
+    // `readValue` (empty when unknown), and the value is to be written again.
+    void checkFailed(const QString &identifier, const QString &readValue, bool answered);
+    // The parameters whose reader value is unknown, among `identifiers`.
+    QStringList unknownToReader(const QStringList &identifiers) const;
+    // A configuration file of the values known from the reader, in tree
+    // order: what a write replaces.
+    QByteArray readerValuesContent() const;
+
     // What a save writes: the changed writable parameters in mark order.
     QList<ConfigChange> changes() const;
     // The reader accepted a write (not yet committed).

@@ -1,6 +1,7 @@
 #include "config/configstore.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
@@ -66,4 +67,44 @@ bool ConfigFileSave(const QString &path, const ConfigModel &model, QString *erro
         return false;
     }
     return true;
+}
+
+namespace {
+// A reader's value in a file name: what a file system would refuse or
+// read as a folder becomes "_".
+QString NamePart(const ConfigModel &model, const QString &identifier)
+{
+    const ConfigParameter *parameter = model.find(identifier);
+    if (!parameter || !parameter->readerKnown || parameter->readerValue.trimmed().isEmpty())
+        return QStringLiteral("inconnu");
+    QString part = parameter->readerValue.trimmed().left(40);
+    for (QChar &c : part)
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_'))
+            c = QLatin1Char('_');
+    return part;
+}
+}
+
+QString ConfigBackupName(const ConfigModel &model, const QDateTime &when)
+{
+    return QStringLiteral("lecteur-%1-%2-%3.txt")
+        .arg(NamePart(model, QStringLiteral("3.0.0")), NamePart(model, QStringLiteral("3.0.2")),
+             when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+}
+
+QString ConfigBackupWrite(const QString &folder, const ConfigModel &model, const QDateTime &when,
+                          QString *error)
+{
+    if (!QDir().mkpath(folder)) {
+        *error = tr("dossier %1 impossible à créer").arg(QDir::toNativeSeparators(folder));
+        return QString();
+    }
+    const QString path = QDir(folder).filePath(ConfigBackupName(model, when));
+    QSaveFile file(path);
+    const QByteArray content = model.readerValuesContent();
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
+        *error = file.errorString();
+        return QString();
+    }
+    return path;
 }

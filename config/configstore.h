@@ -2,6 +2,7 @@
 #define CONFIGSTORE_H
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -22,5 +23,14 @@ QByteArray ConfigFileContent(const ConfigModel &model);
 // Written aside and put in place only when complete: a failure leaves the
 // previous file as it was.
 bool ConfigFileSave(const QString &path, const ConfigModel &model, QString *error = nullptr);
+
+// The name of the backup of what a write replaces:
+// lecteur-<Code site>-<Identifiant matériel>-<yyyyMMdd-HHmmss>.txt, with the
+// reader's values ("inconnu" where not known).
+QString ConfigBackupName(const ConfigModel &model, const QDateTime &when);
+// Writes the values known from the reader into `folder` (made if missing).
+// Returns the file's path, or an empty text with *error saying why.
+QString ConfigBackupWrite(const QString &folder, const ConfigModel &model, const QDateTime &when,
+                          QString *error);
 
 #endif

@@ -16,6 +16,7 @@ enum ChainId : int {
     CHAIN_BLACKLIST_WRITE,
     CHAIN_BLACKLIST_READ,
     CHAIN_CLOCK,
+    CHAIN_CONFIG_READ,
 };
 
 // How a job ended.
@@ -25,6 +26,7 @@ enum class JobOutcome {
     NoAnswer,     // a request was not answered within its time-out
     LinkLost,     // the port was closed or lost
     CheckFailed,  // what was read back differs from what was written
+    LocalError,   // a file of this computer could not be written
 };
 
 // One multi-command operation on a reader, run as the session's chain. It

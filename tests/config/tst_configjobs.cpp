@@ -1,6 +1,7 @@
 // The configuration load and save rules, on the jobs against the simulated
 // reader, with no window.
 #include <QSignalSpy>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -110,6 +111,50 @@ private slots:
         QCOMPARE(save(), JobOutcome::Done);
         QCOMPARE(payloads, (QStringList{"13.6=8080", "10.1=4000", "3.0.1=A", "13.255.1=",
                                         "10.255.1=", "3.255.1="}));
+    }
+
+    // The safe write: what it replaces is kept in a file first, and what
+    // the reader kept is read back; a value kept different stays marked.
+    void backupAndCheck()
+    {
+        QTemporaryDir folder;
+        r->sim.config().setValue("3.0.0", "77");
+        r->sim.config().setValue("10.1", "5000");
+        QCOMPARE(load(), JobOutcome::Done);
+        QVERIFY(model->edit("10.1", "3000"));
+        QVERIFY(model->edit("13.6", "8080"));
+        // The reader keeps another value than the one it accepted.
+        connect(&r->sim, &ReaderSim::requestReceived, this, [this](char, char, const QByteArray &p) {
+            if (p == "13.255.1=")
+                QTimer::singleShot(0, this, [this] { r->sim.config().setValue("13.6", "80"); });
+        });
+        ConfigSaveJob job(r->session, *model);
+        job.setBackupFolder(folder.filePath("sauvegardes"));
+        job.setCheck(true);
+        QSignalSpy journal(&job, &ReaderJob::journal);
+        QCOMPARE(SessionWithReader::run(job), JobOutcome::CheckFailed);
+        QCOMPARE(job.status(), QString("Vérification->ECHEC"));
+        QVERIFY(QFileInfo(job.backupPath()).fileName().startsWith("lecteur-77-"));
+        QList<ConfigLine> lines;
+        QString refusal;
+        QVERIFY(ConfigFileRead(job.backupPath(), &lines, &refusal));
+        QVERIFY(lines.size() >= 140 - 1);
+        QVERIFY(std::any_of(lines.cbegin(), lines.cend(), [](const ConfigLine &line) {
+            return line.identifier == "10.1" && line.value == "5000";
+        }));
+        QCOMPARE(journal.last().first().toString(), QString("Vérification : 13.6 lu 80, écrit 8080"));
+        QCOMPARE(model->changes().size(), 1);
+        QCOMPARE(model->changes().first().identifier, QString("13.6"));
+
+        // A backup that cannot be written stops the save before any write.
+        QFile blocker(folder.filePath("fichier"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        payloads.clear();
+        job.setBackupFolder(folder.filePath("fichier/sauvegardes"));
+        QCOMPARE(SessionWithReader::run(job), JobOutcome::LocalError);
+        QCOMPARE(job.status(), QString("Save: ->Echec"));
+        QVERIFY(payloads.isEmpty());
     }
 
     // Unanswered requests and a lost link end each job with its outcome;
