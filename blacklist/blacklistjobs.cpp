@@ -16,6 +16,17 @@ QString AddPayload(const QString &entry)
 }
 }
 
+QString BlackListFirstDifference(const QStringList &sent, const QStringList &read)
+{
+    for (int i = 0; i < qMin(sent.size(), read.size()); ++i) {
+        if (sent.at(i) != read.at(i))
+            return QObject::tr("ligne %1 : envoyée %2, relue %3").arg(i + 1).arg(sent.at(i), read.at(i));
+    }
+    if (sent.size() != read.size())
+        return QObject::tr("%1 lignes envoyées, %2 relues").arg(sent.size()).arg(read.size());
+    return QString();
+}
+
 BlackListWriteJob::BlackListWriteJob(ReaderSession &session, QObject *parent)
     : ReaderJob(session, CHAIN_BLACKLIST_WRITE, parent)
 {

@@ -13,6 +13,10 @@ extern const QString ListFile;  // "Fil=5"
 constexpr int ReadMaxEntries = 1000;
 }
 
+// The first difference between the entries sent and those read back, in
+// order, in the operator's words; empty when they are the same.
+QString BlackListFirstDifference(const QStringList &sent, const QStringList &read);
+
 // Replaces the reader's list by `entries` ("Cda=..;UID=..;Usr=..;Grp=.."):
 // one clear, then one add per entry, in order.
 class BlackListWriteJob : public ReaderJob
