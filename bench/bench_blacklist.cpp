@@ -10,6 +10,7 @@
 #include "app/mainwindow.h"
 #include "bench/benchreport.h"
 #include "bench/benchsupport.h"
+#include "tests/support/agreeingoperator.h"
 
 namespace {
 constexpr int Rows = 200;
@@ -34,6 +35,7 @@ double TransferOnce()
         return -1;
     MainWindow window(sim.port());
     window.show();
+    AgreeingOperator agrees;
     auto *write = window.findChild<QPushButton *>("BTN_BlackListWriteToSupport");
     if (!WaitFor([write] { return write->isEnabled(); }, 5000))
         return -1;

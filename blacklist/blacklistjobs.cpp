@@ -118,25 +118,31 @@ void BlackListWriteJob::aborted()
 }
 
 BlackListReadJob::BlackListReadJob(ReaderSession &session, QObject *parent)
-    : ReaderJob(session, CHAIN_BLACKLIST_READ, parent)
+    : ReaderJob(session, CHAIN_BLACKLIST_READ, parent), m_phaseName(tr("LN Lecture"))
 {
+}
+
+void BlackListReadJob::setPhase(const QString &name, int expected)
+{
+    m_phaseName = name;
+    m_expected = expected;
 }
 
 QString BlackListReadJob::phaseName() const
 {
-    return tr("LN Lecture");
+    return m_phaseName;
 }
 
 int BlackListReadJob::phaseTotal() const
 {
-    return BlackListReader::ReadMaxEntries;
+    return m_expected;
 }
 
 void BlackListReadJob::begin()
 {
     m_rows.clear();
     m_entries.clear();
-    setStatus(tr("LN Lecture ..."));
+    setStatus(m_phaseName + QStringLiteral(" ..."));
     sendGet();
 }
 
@@ -186,7 +192,7 @@ void BlackListReadJob::aborted()
 {
     m_rows.clear();
     m_entries.clear();
-    setStatus(tr("LN Lecture->ECHEC"));
+    setStatus(m_phaseName + QStringLiteral("->ECHEC"));
 }
 
 void BlackListReadJob::failed(JobOutcome outcome)

@@ -25,6 +25,7 @@ class BlackListWriteJob : public ReaderJob
 public:
     explicit BlackListWriteJob(ReaderSession &session, QObject *parent = nullptr);
     void setEntries(const QStringList &entries) { m_entries = entries; }
+    const QStringList &entries() const { return m_entries; }
     // Entries the reader accepted in the last run.
     int added() const { return m_added; }
 
@@ -53,6 +54,9 @@ class BlackListReadJob : public ReaderJob
     Q_OBJECT
 public:
     explicit BlackListReadJob(ReaderSession &session, QObject *parent = nullptr);
+    // "LN Lecture" by default; the read-back after a write has its own name
+    // and knows how many entries to expect.
+    void setPhase(const QString &name, int expected);
     const QList<QStringList> &rows() const { return m_rows; }
     // The entries as the reader sent them, for a comparison.
     const QStringList &entries() const { return m_entries; }
@@ -68,6 +72,8 @@ private:
     void sendGet();
     void failed(JobOutcome outcome);
 
+    QString m_phaseName;
+    int m_expected = BlackListReader::ReadMaxEntries;
     QList<QStringList> m_rows;
     QStringList m_entries;
 };

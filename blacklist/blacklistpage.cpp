@@ -7,12 +7,13 @@
 
 #include "blacklist/blacklistdelegate.h"
 #include "blacklist/blacklisttext.h"
+#include "link/readersession.h"
 #include "ui_mainwindow.h"
 
 BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &session,
                              const QString &startFolder)
     : QObject(window), m_window(window), ui(ui), m_startFolder(startFolder), m_write(session),
-      m_read(session)
+      m_read(session), m_check(session), m_session(session)
 {
     QTableWidget *table = ui->TABLE_BlackList;
     table->setAlternatingRowColors(true);
@@ -21,12 +22,14 @@ BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession 
     table->setSortingEnabled(false);
     table->setHorizontalHeaderLabels(tr("Date;Uid;Utilisateur;Groupe;Raison").split(';'));
     table->setItemDelegate(new BlackListItemDelegate(table));
-    for (ReaderJob *job : {static_cast<ReaderJob *>(&m_write), static_cast<ReaderJob *>(&m_read)}) {
+    for (ReaderJob *job : {static_cast<ReaderJob *>(&m_write), static_cast<ReaderJob *>(&m_read),
+                           static_cast<ReaderJob *>(&m_check)}) {
         connect(job, &ReaderJob::statusChanged, this, &BlackListPage::setStatus);
         connect(job, &ReaderJob::journal, this, &BlackListPage::journal);
     }
     connect(&m_write, &ReaderJob::finished, this, &BlackListPage::writeEnded);
     connect(&m_read, &ReaderJob::finished, this, &BlackListPage::readEnded);
+    connect(&m_check, &ReaderJob::finished, this, &BlackListPage::checkEnded);
 }
 
 void BlackListPage::setStatus(const QString &text)
@@ -84,18 +87,46 @@ void BlackListPage::writeToReader()
     QTableWidget *table = ui->TABLE_BlackList;
     QStringList entries;
     QString entry;
+    if (!m_session.isOpen() || m_session.chain().isRunning())
+        return;
     for (int found = m_file.TableFirst(table, BlackListRowToEntry, &entry); found;
          found = m_file.TableNext(table, BlackListRowToEntry, &entry))
         entries << entry;
+    // The reader's list is cleared first: the operator says so knowingly.
+    if (QMessageBox::question(m_window, tr("Liste noire"),
+                              tr("Remplacer la liste noire du lecteur par les %1 lignes de la table ?")
+                                  .arg(entries.size()),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes) {
+        setStatus(tr("LN Ecriture->annulée"));
+        return;
+    }
     m_write.setEntries(entries);
     m_write.start();
 }
 
-// The failed add is shown on the page the operator looks at too.
+// The failed add is shown on the page the operator looks at too. A list
+// sent whole is read back and compared with what was sent.
 void BlackListPage::writeEnded(JobOutcome outcome)
 {
-    if (outcome != JobOutcome::Done && m_write.status().startsWith(QLatin1String("LN Add")))
-        ui->SAI_ProtocoleStatus->setText(m_write.status());
+    if (outcome != JobOutcome::Done) {
+        if (m_write.status().startsWith(QLatin1String("LN Add")))
+            ui->SAI_ProtocoleStatus->setText(m_write.status());
+        return;
+    }
+    m_check.setPhase(tr("LN Vérification"), m_write.added());
+    // The chain has just ended: nothing else can have taken the link.
+    m_check.start();
+}
+
+void BlackListPage::checkEnded(JobOutcome outcome)
+{
+    const QString difference = outcome == JobOutcome::Done
+                                   ? BlackListFirstDifference(m_write.entries(), m_check.entries())
+                                   : tr("relecture interrompue");
+    if (!difference.isEmpty())
+        emit journal(tr("LN Vérification : %1").arg(difference));
+    setStatus(difference.isEmpty() ? tr("LN Vérification->OK") : tr("LN Vérification->ECHEC"));
 }
 
 void BlackListPage::readFromReader()

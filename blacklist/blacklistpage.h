@@ -36,6 +36,7 @@ signals:
 private:
     void writeEnded(JobOutcome outcome);
     void readEnded(JobOutcome outcome);
+    void checkEnded(JobOutcome outcome);
     void setStatus(const QString &text);
 
     QWidget *m_window;
@@ -44,6 +45,8 @@ private:
     TTableFile m_file;
     BlackListWriteJob m_write;
     BlackListReadJob m_read;
+    BlackListReadJob m_check;
+    ReaderSession &m_session;
 };
 
 #endif

@@ -283,7 +283,7 @@ void ConfigSaveJob::checkNext()
             const auto same = [&](const Check &check) { return check.identifier == change.identifier; };
             const auto it = std::find_if(m_checks.begin(), m_checks.end(), same);
             if (it == m_checks.end())
-                m_checks.append({change.identifier, change.value, false, QString()});
+                m_checks.append({change.identifier, change.value, false, false, QString()});
             else
                 it->written = change.value;  // the last write counts
         }
@@ -303,6 +303,7 @@ void ConfigSaveJob::checkAnswered(const ReaderAnswer &answer)
 {
     Check &check = m_checks[m_objectIndex];
     check.answered = answer.accepted();
+    check.refused = answer.answered && !answer.accepted();
     const ConfigParameter *parameter = m_model.find(check.identifier);
     // Compared as the editor shows them: "1" and "01" check the same box.
     check.read = check.answered && parameter
@@ -324,6 +325,9 @@ void ConfigSaveJob::checkEnded()
         if (check.answered)
             emit journal(tr("Vérification : %1 lu %2, écrit %3")
                              .arg(check.identifier, check.read, check.written));
+        else if (check.refused)
+            emit journal(tr("Vérification : %1 refusée par le lecteur, écrit %2")
+                             .arg(check.identifier, check.written));
         else
             emit journal(tr("Vérification : %1 sans réponse, écrit %2")
                              .arg(check.identifier, check.written));

@@ -81,7 +81,8 @@ public:
     struct Check {
         QString identifier;
         QString written;
-        bool answered = false;
+        bool answered = false;  // read with the reader's "OK"
+        bool refused = false;   // the reader answered, but refused the read
         QString read;
         bool equal() const { return answered && read == written; }
     };

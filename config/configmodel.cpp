@@ -9,6 +9,17 @@ const QString Zero = QStringLiteral("0");
 const QString ReadOnlyAttribute = QStringLiteral("1");
 }
 
+QString ConfigValueText(const ConfigParameter &parameter, const QString &value)
+{
+    if (parameter.kind == QLatin1String(KindCheckBox))
+        return CheckStateFromText(value) ? QObject::tr("Oui") : QObject::tr("Non");
+    int index = 0;
+    if (parameter.kind == QLatin1String(KindComboBox)
+        && ComboIndexFromText(value, parameter.choiceCount, &index))
+        return parameter.choices.at(index);
+    return value;
+}
+
 ConfigModel::ConfigModel(QObject *parent) : QObject(parent)
 {
     for (int i = 0; i < CatalogueItemCount; ++i) {
@@ -23,7 +34,8 @@ ConfigModel::ConfigModel(QObject *parent) : QObject(parent)
         parameter.identifier = identifier;
         parameter.label = QString::fromUtf8(item.label);
         parameter.kind = QString::fromUtf8(item.kind);
-        parameter.choiceCount = QString::fromUtf8(item.choices).split(QLatin1Char(';')).size();
+        parameter.choices = QString::fromUtf8(item.choices).split(QLatin1Char(';'));
+        parameter.choiceCount = parameter.choices.size();
         parameter.readOnly = QString::fromUtf8(item.attribute) == ReadOnlyAttribute;
         // An editor shows its first state before anything is known.
         const bool editor = parameter.kind == QLatin1String(KindCheckBox)

@@ -17,6 +17,7 @@ struct ConfigParameter {
     QString label;
     QString kind;        // editor kind: "10" check box, "20" combo box
     int choiceCount = 0;  // options of a combo box
+    QStringList choices;
     bool readOnly = false;
     QString value;        // as its editor shows it
     // The reader's value: from the last completed load, updated by what
@@ -28,6 +29,10 @@ struct ConfigParameter {
     quint64 mark = 0;     // 0: in step; else the order of the change
     bool changed() const { return mark != 0; }
 };
+
+// A value as the operator reads it: a combo box's option, "Oui" or "Non"
+// for a check box, other values as they are.
+QString ConfigValueText(const ConfigParameter &parameter, const QString &value);
 
 // A value to write, with the mark it had when the save took it.
 struct ConfigChange {

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QDebug>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTreeWidget>
@@ -9,6 +10,7 @@
 #include "config/catalogue.h"
 #include "config/configstore.h"
 #include "config/paramtree.h"
+#include "config/writepreview.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -29,15 +31,18 @@ ConfigPage::ConfigPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &sessi
       ui(ui),
       m_startFolder(startFolder),
       m_load(session, m_model),
-      m_save(session, m_model)
+      m_save(session, m_model),
+      m_read(session)
 {
     prepareTree();
     connect(&m_model, &ConfigModel::parameterChanged, this, &ConfigPage::show);
     for (ReaderJob *job : {static_cast<ReaderJob *>(&m_load), static_cast<ReaderJob *>(&m_save)}) {
         connect(job, &ReaderJob::statusChanged, ui->SAI_ConfigStatus, &QLineEdit::setText);
         connect(job, &ReaderJob::journal, this, &ConfigPage::journal);
-        connect(job, &ReaderJob::finished, this, &ConfigPage::jobEnded);
+        connect(job, &ReaderJob::finished, this, &ConfigPage::busyUpdate);
     }
+    connect(&m_read, &ReaderJob::journal, this, &ConfigPage::journal);
+    connect(&m_read, &ReaderJob::finished, this, &ConfigPage::readBeforeWriteEnded);
 }
 
 void ConfigPage::prepareTree()
@@ -126,36 +131,108 @@ void ConfigPage::setTreeEditable(bool editable)
     }
 }
 
-void ConfigPage::jobStarted(ReaderJob &job)
+// While a chain or the preview has the model, the tree takes no edit and
+// the buttons that would start another wait.
+void ConfigPage::busyUpdate()
 {
-    Q_UNUSED(job)
-    setTreeEditable(false);
+    setTreeEditable(!isBusy());
+    if (m_model.hasConfiguration())
+        ui->BTN_ReaderFileSave->setEnabled(!isBusy());
     emit busyChanged();
 }
 
-void ConfigPage::jobEnded()
+QString ConfigPage::backupFolder() const
 {
-    setTreeEditable(true);
-    if (m_model.hasConfiguration())
-        ui->BTN_ReaderFileSave->setEnabled(true);
-    emit busyChanged();
+    return QDir(m_startFolder).filePath(QStringLiteral("sauvegardes"));
 }
 
 void ConfigPage::load()
 {
     if (isBusy())
         return;
-    if (m_load.start() && m_load.isRunning())
-        jobStarted(m_load);
+    m_load.start();
+    busyUpdate();
 }
 
+// A write never goes blind: the values it replaces are read first where
+// unknown, the operator sees each change beside the reader's value, the
+// reader's values are kept in a file, and what the reader kept is read
+// back.
 void ConfigPage::save()
 {
     if (isBusy() || !m_model.hasConfiguration())
         return;
     qDebug("LANCE LA SAUVEGARDE");
-    if (m_save.start() && m_save.isRunning())
-        jobStarted(m_save);
+    QStringList identifiers;
+    for (const ConfigChange &change : m_model.changes())
+        identifiers << change.identifier;
+    if (identifiers.isEmpty()) {
+        ui->SAI_ConfigStatus->setText(tr("Aucune modification"));
+        return;
+    }
+    const QStringList unknown = m_model.unknownToReader(identifiers);
+    if (unknown.isEmpty()) {
+        preview();
+        return;
+    }
+    m_read.setIdentifiers(unknown, tr("Lecture avant écriture"));
+    if (!m_read.start())
+        return;
+    ui->SAI_ConfigStatus->setText(tr("Lecture avant écriture ..."));
+    busyUpdate();
+}
+
+void ConfigPage::readBeforeWriteEnded(JobOutcome outcome)
+{
+    if (outcome != JobOutcome::Done) {
+        ui->SAI_ConfigStatus->setText(tr("Save: ->Echec"));
+        busyUpdate();
+        return;
+    }
+    m_model.applyReaderValues(m_read.reads());
+    preview();
+}
+
+void ConfigPage::preview()
+{
+    const QList<ConfigChange> changes = m_model.changes();
+    if (changes.isEmpty()) {
+        ui->SAI_ConfigStatus->setText(tr("Aucune modification"));
+        busyUpdate();
+        return;
+    }
+    m_preview = new WritePreviewDialog(m_model, changes, m_window);
+    m_preview->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_preview, &QDialog::finished, this, &ConfigPage::previewClosed);
+    m_previewOpen = true;
+    busyUpdate();
+    // Not exec(): no event loop nested in the page's own handling.
+    m_preview->open();
+}
+
+void ConfigPage::previewClosed(int result)
+{
+    const QList<ConfigChange> chosen = m_preview->selected();
+    m_preview = nullptr;
+    m_previewOpen = false;
+    if (result != QDialog::Accepted || chosen.isEmpty()) {
+        ui->SAI_ConfigStatus->setText(tr("Save: ->Annulé"));
+        busyUpdate();
+        return;
+    }
+    m_save.setChanges(chosen);
+    m_save.setBackupFolder(backupFolder());
+    m_save.setCheck(true);
+    if (!m_save.start())
+        saveFailedToStart();
+    busyUpdate();
+}
+
+// Another chain took the link while the operator looked, or it closed.
+void ConfigPage::saveFailedToStart()
+{
+    ui->SAI_ConfigStatus->setText(tr("Save: ->Echec"));
+    emit journal(tr("Ecriture impossible : liaison fermée ou occupée"));
 }
 
 void ConfigPage::chooseFile()

@@ -28,7 +28,12 @@ public:
 
     ConfigModel &model() { return m_model; }
     // A load or a save of the configuration runs.
-    bool isBusy() const { return m_load.isRunning() || m_save.isRunning(); }
+    bool isBusy() const
+    {
+        return m_load.isRunning() || m_save.isRunning() || m_read.isRunning() || m_previewOpen;
+    }
+    // Where a write keeps the reader's previous values.
+    QString backupFolder() const;
 
     void load();
     void save();
@@ -48,8 +53,11 @@ private:
     void show(const QString &identifier);
     void showAll();
     void setTreeEditable(bool editable);
-    void jobStarted(ReaderJob &job);
-    void jobEnded();
+    void busyUpdate();
+    void readBeforeWriteEnded(JobOutcome outcome);
+    void preview();
+    void previewClosed(int result);
+    void saveFailedToStart();
 
     QWidget *m_window;
     Ui::MainWindow *ui;
@@ -57,6 +65,9 @@ private:
     ConfigModel m_model;
     ConfigLoadJob m_load;
     ConfigSaveJob m_save;
+    ConfigReadJob m_read;
+    class WritePreviewDialog *m_preview = nullptr;
+    bool m_previewOpen = false;
     QHash<QString, QList<QTreeWidgetItem *>> m_items;
     bool m_showing = false;  // the page writes the cells: no edit to record
 };

@@ -171,7 +171,8 @@ class TestSoak : public QObject
             if (QLatin1String(ending.line) == QLatin1String("box"))
                 return box.text;
             if (ending.chain)
-                return w->window->Chain.isRunning() ? QString() : shown(ending);
+                return w->window->Chain.isRunning() || w->window->Config->isBusy() ? QString()
+                                                                                   : shown(ending);
             for (const QString &text : history.texts)
                 if (Matches(ending.success + ending.failure, text))
                     return text;
@@ -255,8 +256,8 @@ class TestSoak : public QObject
             ->setText(TreeColumn::Value, QString("Soak %1").arg(operations));
         run("écriture configuration",
             {"SAI_ConfigStatus",
-             {"^Save\\(\\d+\\) :->OK$", "^Save:.*->OK$"},
-             {"^Save ->Echec$", "^Save: ->Echec", "->TIMEOUT$", "->FAILED$"},
+             {"^Vérification->OK$"},
+             {"^Save ->Echec$", "^Save: ->Echec", "->TIMEOUT$", "->FAILED$", "^Vérification->ECHEC$"},
              true,
              int(CmdTimeout::ValuePut)},
             [this] { w->button("BTN_ReaderConfigSave")->click(); });
@@ -265,7 +266,8 @@ class TestSoak : public QObject
     void blacklistWrite()
     {
         run("liste noire",
-            {"SAI_BlackListStatus", {"^LN Add->FIN$"}, {"^LN effacement->échec$", "^LN Add->ECHEC$"}, true,
+            {"SAI_BlackListStatus", {"^LN Vérification->OK$"},
+             {"^LN effacement->échec$", "^LN Add->ECHEC$", "^LN Vérification->ECHEC$"}, true,
              int(CmdTimeout::File)},
             [this] { w->button("BTN_BlackListWriteToSupport")->click(); });
     }

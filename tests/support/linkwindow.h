@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "app/mainwindow.h"
+#include "config/configpage.h"
+#include "tests/support/agreeingoperator.h"
 #include "sim/readersim.h"
 
 // The window opens the simulator through a link path, as the operator's
@@ -17,6 +19,7 @@ struct WindowOnLink {
     QTemporaryDir dir;
     ReaderSim sim;
     std::unique_ptr<MainWindow> window;
+    AgreeingOperator operatorAgrees;
 
     bool start(bool expert = false)
     {
@@ -36,7 +39,10 @@ struct WindowOnLink {
 
     bool isOpen() const { return window->Protocole.ComIsOpen.load(); }
     bool slotFree() const { return window->Protocole.Cmd.IsFree.load(); }
-    bool idle() const { return slotFree() && !window->Chain.isRunning(); }
+    bool idle() const
+    {
+        return slotFree() && !window->Chain.isRunning() && !window->Config->isBusy();
+    }
 
     // The operator plugs the adapter back and clicks "Connecter".
     bool reconnect()

@@ -11,12 +11,14 @@
 #include <memory>
 
 #include "app/mainwindow.h"
+#include "tests/support/agreeingoperator.h"
 #include "sim/readersim.h"
 
 // The window on one side of a pseudo-terminal, the simulator on the other.
 struct WindowWithReader {
     ReaderSim sim;
     std::unique_ptr<MainWindow> window;
+    AgreeingOperator operatorAgrees;
 
     bool start()
     {

@@ -1,0 +1,49 @@
+#include "config/writepreview.h"
+
+#include <QHeaderView>
+#include <QTableWidgetItem>
+
+namespace {
+QTableWidgetItem *Cell(const QString &text)
+{
+    auto *cell = new QTableWidgetItem(text);
+    cell->setFlags(Qt::ItemIsEnabled);
+    cell->setToolTip(text);
+    return cell;
+}
+}
+
+WritePreviewDialog::WritePreviewDialog(const ConfigModel &model, const QList<ConfigChange> &changes,
+                                       QWidget *parent)
+    : QDialog(parent), m_changes(changes)
+{
+    ui.setupUi(this);
+    QTableWidget *table = ui.TABLE_WritePreview;
+    table->setRowCount(changes.size());
+    for (int row = 0; row < changes.size(); ++row) {
+        const ConfigChange &change = changes.at(row);
+        const ConfigParameter *parameter = model.find(change.identifier);
+        QTableWidgetItem *label = Cell(parameter->label);
+        label->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        label->setCheckState(Qt::Checked);
+        table->setItem(row, 0, label);
+        table->setItem(row, 1, Cell(change.identifier));
+        table->setItem(row, 2, Cell(parameter->readerKnown
+                                        ? ConfigValueText(*parameter, parameter->readerValue)
+                                        : tr("inconnu")));
+        table->setItem(row, 3, Cell(ConfigValueText(*parameter, change.value)));
+    }
+    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    connect(ui.BTN_WritePreviewWrite, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui.BTN_WritePreviewCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QList<ConfigChange> WritePreviewDialog::selected() const
+{
+    QList<ConfigChange> chosen;
+    for (int row = 0; row < m_changes.size(); ++row)
+        if (ui.TABLE_WritePreview->item(row, 0)->checkState() == Qt::Checked)
+            chosen << m_changes.at(row);
+    return chosen;
+}
