@@ -313,15 +313,14 @@ SimAnswer SimCard::read(QByteArray &card, const Request &request)
             return SimRefuse(AccessRefused);
         return SimAccept(byteText(card.mid(request.block * BlockSize, BlockSize)));
     }
-    // What the card does not let out reads as zeros, key A always; the
-    // reader puts back the key it authenticated with, which it knows.
+    // What the card does not let out reads as zeros: key A always, key B
+    // wherever it serves as a key.
     const KeyMask *rights = TrailerRights[conditions[3]];
     QByteArray shown(BlockSize, '\0');
     if (allows(rights[AccessRead], request.keyB))
         shown.replace(AccessOffset, 4, trailer.mid(AccessOffset, 4));
     if (allows(rights[KeyBRead], request.keyB))
         shown.replace(KeyBOffset, KeySize, trailer.mid(KeyBOffset, KeySize));
-    shown.replace(request.keyB ? KeyBOffset : 0, KeySize, request.key);
     return SimAccept(byteText(shown));
 }
 
@@ -440,6 +439,6 @@ QString SimCard::controlHelp()
         "  pour RW, les 16 octets sous la même forme (trailer : clé A, accès, clé B), pour\n"
         "  RI et RD, 1 ou 2 et le montant. RR répond les 16 octets ; RW, RI, RD ne\n"
         "  répondent rien ; un refus répond sa raison. Ce que la carte ne laisse pas lire\n"
-        "  (la clé A toujours) vient à zéro ; le lecteur y remet la clé qui a servi.\n"
+        "  (la clé A toujours, la clé B quand elle sert de clé) vient à zéro.\n"
         "  BF remet la carte à l'état de livraison.");
 }

@@ -43,6 +43,29 @@ bool HexDigit(QChar c)
         || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
         || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
 }
+
+// Exactly count items "0xNN" separated by blanks.
+bool ByteItems(const QString &text, quint8 *bytes, int count)
+{
+    const QStringList items = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (items.size() != count)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const QString &item = items.at(i);
+        if (item.size() != 4 || item.at(0) != QLatin1Char('0')
+            || (item.at(1) != QLatin1Char('x') && item.at(1) != QLatin1Char('X'))
+            || !HexDigit(item.at(2)) || !HexDigit(item.at(3)))
+            return false;
+        bytes[i] = quint8(item.midRef(2).toUInt(nullptr, 16));
+    }
+    return true;
+}
+
+quint32 LittleEndian(const BlockBytes &block, int offset)
+{
+    return quint32(block[offset]) | quint32(block[offset + 1]) << 8
+         | quint32(block[offset + 2]) << 16 | quint32(block[offset + 3]) << 24;
+}
 }
 
 bool AccessBits::operator==(const AccessBits &other) const
@@ -132,19 +155,43 @@ bool BlockNumber(const QString &text, int *block)
 
 bool KeyText(const QString &text, QString *normalized)
 {
-    const QStringList items = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (items.size() != KeySize)
-        return false;
     quint8 key[KeySize] = {};
-    for (int i = 0; i < KeySize; ++i) {
-        const QString &item = items.at(i);
-        if (item.size() != 4 || item.at(0) != QLatin1Char('0')
-            || (item.at(1) != QLatin1Char('x') && item.at(1) != QLatin1Char('X'))
-            || !HexDigit(item.at(2)) || !HexDigit(item.at(3)))
-            return false;
-        key[i] = quint8(item.midRef(2).toUInt(nullptr, 16));
-    }
+    if (!ByteItems(text, key, KeySize))
+        return false;
     *normalized = ByteText(key, KeySize);
+    return true;
+}
+
+bool BlockFromAnswer(const QString &answer, BlockBytes *block)
+{
+    BlockBytes bytes{};
+    if (!ByteItems(answer, bytes.data(), BlockSize))
+        return false;
+    *block = bytes;
+    return true;
+}
+
+bool TrailerAccessLocked(bool c1, bool c2, bool c3)
+{
+    // Only 001 (key A) and 011, 101 (key B) let the access bytes be written.
+    return !c3 || (c1 && c2);
+}
+
+bool TrailerKeyBReadable(bool c1, bool c2, bool c3)
+{
+    // 000, 010 and 001: key A reads key B.
+    return !c1 && !(c2 && c3);
+}
+
+bool ValueFromBlock(const BlockBytes &block, qint32 *value, quint8 *address)
+{
+    const quint32 v = LittleEndian(block, 0);
+    const quint8 a = block[12];
+    if (LittleEndian(block, 4) != ~v || LittleEndian(block, 8) != v || block[13] != quint8(~a)
+        || block[14] != a || block[15] != quint8(~a))
+        return false;
+    *value = qint32(v);
+    *address = a;
     return true;
 }
 

@@ -11,7 +11,8 @@
 
 constexpr int CardSectors = 16;
 constexpr int CardBlocks = 64;
-constexpr int TrailerSize = 16;
+constexpr int BlockSize = 16;
+constexpr int TrailerSize = BlockSize;
 constexpr int KeySize = 6;
 constexpr int AccessSize = 4;
 
@@ -23,6 +24,7 @@ struct AccessBits {
 };
 
 using TrailerBytes = std::array<quint8, TrailerSize>;
+using BlockBytes = std::array<quint8, BlockSize>;
 
 // Bytes 6 to 9 of a trailer: every condition bit in its plain place and its
 // inverted copy, general purpose byte 0.
@@ -35,6 +37,22 @@ AccessBits AccessBitsFromTrailer(const TrailerBytes &trailer);
 
 // The answer to a trailer read as 16 bytes; what it does not hold stays 0.
 TrailerBytes TrailerFromAnswer(const QString &answer);
+// A block read answer that is exactly 16 byte items in the byte text form;
+// false for anything else (a refusal text, a short or long answer).
+bool BlockFromAnswer(const QString &answer, BlockBytes *block);
+
+// Trailer access condition C1 C2 C3 (the "Trailer" row of the boxes)
+// under which the access bytes can never be written again: writing it
+// freezes the sector's conditions for good.
+bool TrailerAccessLocked(bool c1, bool c2, bool c3);
+// Trailer access condition under which key B is readable (and so serves
+// as data, not as a key).
+bool TrailerKeyBReadable(bool c1, bool c2, bool c3);
+
+// A value block: value, its inverse, the value again (little-endian), then
+// the address byte, its inverse, the address, its inverse. False when any
+// copy disagrees.
+bool ValueFromBlock(const BlockBytes &block, qint32 *value, quint8 *address);
 // count bytes from bytes[0] in the byte text form.
 QString ByteText(const quint8 *bytes, int count);
 
@@ -43,6 +61,8 @@ QString DefaultKeyText();
 
 // Sector 0..15 (decimal) to its trailer block 4 x s + 3; false otherwise.
 bool SectorTrailerBlock(const QString &text, int *block);
+// The last block of each sector.
+constexpr bool IsTrailerBlock(int block) { return block % 4 == 3; }
 // Block 0..63 (decimal); false otherwise.
 bool BlockNumber(const QString &text, int *block);
 // A key typed as six byte items "0xNN" separated by blanks. On success

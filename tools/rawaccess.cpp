@@ -1,7 +1,10 @@
 #include <QCheckBox>
 #include <QDebug>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <array>
+#include <utility>
 
 #include "tools/toolspage.h"
 #include "link/readersession.h"
@@ -64,6 +67,7 @@ bool ToolsPage::BlockCommandPrepare(const char *debugLine, int *block, QString *
                                      const char *blockErrorLine)
 {
     ui->SAI_ReaderRcv->clear();
+    ui->SAI_BlockValue->clear();
     if (!m_session.engine().Cmd.IsFree.load(std::memory_order_acquire))
         return false;
     qDebug("%s", debugLine);
@@ -89,9 +93,9 @@ void ToolsPage::readBlock()
     int block = 0;
     QString key;
     if (BlockCommandPrepare("READER Cmd Read", &block, &key))
-        CommandSend(Cmd::FamilyRaw, Cmd::RawRead,
-                    BlockReadPayload(block, ui->CKB_KeyType->isChecked(), key),
-                    ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
+        m_blockReadPending = CommandSend(Cmd::FamilyRaw, Cmd::RawRead,
+                                         BlockReadPayload(block, ui->CKB_KeyType->isChecked(), key),
+                                         ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
 }
 
 void ToolsPage::writeBlock()
@@ -100,11 +104,18 @@ void ToolsPage::writeBlock()
     QString key;
     if (!BlockCommandPrepare("WRITE Cmd Read", &block, &key, "TEST ISOK OFF"))
         return;
+    // Sixteen raw bytes make unchecked access bits; the trailer section
+    // builds them from the boxes.
+    if (IsTrailerBlock(block)) {
+        ui->SAI_ReaderRcv->setText(tr("Erreur->Bloc trailer : utiliser Trailer"));
+        return;
+    }
     const QString payload =
         BlockWritePayload(block, ui->CKB_KeyType->isChecked(), key, ui->SAI_ReaderSnd->text());
-    if (DataFits(payload, ui->SAI_ReaderRcv))
-        CommandSend(Cmd::FamilyRaw, Cmd::RawWrite, payload, ARG_COUPLEUR_BLOCK_RESULT,
-                    CmdTimeout::Raw);
+    if (DataFits(payload, ui->SAI_ReaderRcv)
+        && CommandSend(Cmd::FamilyRaw, Cmd::RawWrite, payload, ARG_COUPLEUR_BLOCK_RESULT,
+                       CmdTimeout::Raw))
+        m_blockReadPending = false;
 }
 
 void ToolsPage::changeValue(bool increment)
@@ -116,9 +127,10 @@ void ToolsPage::changeValue(bool increment)
         return;
     const QString payload = BlockValuePayload(block, ui->CKB_KeyType->isChecked(), key, increment,
                                               ui->SAI_ReaderSnd->text());
-    if (DataFits(payload, ui->SAI_ReaderRcv))
-        CommandSend(Cmd::FamilyRaw, increment ? Cmd::RawIncrement : Cmd::RawDecrement, payload,
-                    ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw);
+    if (DataFits(payload, ui->SAI_ReaderRcv)
+        && CommandSend(Cmd::FamilyRaw, increment ? Cmd::RawIncrement : Cmd::RawDecrement, payload,
+                       ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw))
+        m_blockReadPending = false;
 }
 
 // Shared start of the trailer commands: false when nothing is to be sent.
@@ -169,9 +181,30 @@ void ToolsPage::writeTrailer()
     for (int c = 0; c < 3; ++c)
         for (int b = 0; b < 4; ++b)
             bits.bit[c][b] = boxes[c][b]->isChecked();
+    if (TrailerAccessLocked(bits.bit[0][3], bits.bit[1][3], bits.bit[2][3])
+        && !LockConfirmed(block / 4)) {
+        ui->SAI_TrailerReadResult->setText(tr("Trailer->annulé"));
+        return;
+    }
     CommandSend(Cmd::FamilyRaw, Cmd::RawWrite,
                 TrailerWritePayload(block, ui->CKB_KeyType->isChecked(), key, keyA, bits, keyB),
                 ARG_COUPLEUR_TRAILER_WRITE_RESULT, CmdTimeout::Raw);
+}
+
+// The card takes such bits without a word and keeps them for good.
+bool ToolsPage::LockConfirmed(int sector)
+{
+    QMessageBox box(QMessageBox::Warning, tr("Attention"),
+                    tr("Ces bits d'accès rendent le secteur %1 définitivement non modifiable. "
+                       "Ecrire quand même ?")
+                        .arg(sector),
+                    QMessageBox::NoButton, m_window);
+    QPushButton *yes = box.addButton(tr("Oui"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(tr("Non"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void ToolsPage::defaultKeys()
@@ -196,6 +229,15 @@ void ToolsPage::CoupleurBlockResultProcess(const ReaderAnswer &reply)
     const char status = reply.status;
     const QString &answer = reply.text;
     ui->SAI_ReaderRcv->setText(RawResultText(ok, status, answer, "Bloc"));
+    const bool read = std::exchange(m_blockReadPending, false);
+    BlockBytes block{};
+    qint32 value = 0;
+    quint8 address = 0;
+    if (read && ok && status == Cmd::StatusOk && BlockFromAnswer(answer, &block)
+        && ValueFromBlock(block, &value, &address))
+        ui->SAI_BlockValue->setText(tr("Valeur %1, adresse %2").arg(value).arg(address));
+    else
+        ui->SAI_BlockValue->clear();
 }
 
 void ToolsPage::TrailerWriteResultProcess(const ReaderAnswer &reply)
@@ -214,17 +256,24 @@ void ToolsPage::TrailerReadResultProcess(const ReaderAnswer &reply)
     const char status = reply.status;
     const QString &answer = reply.text;
     ui->SAI_TrailerReadResult->setText(RawResultText(ok, status, answer, "Trailer"));
-    if (!ok || status != Cmd::StatusOk)
+    // Anything but sixteen bytes would tick boxes and fill keys from noise,
+    // ready to be written back.
+    TrailerBytes trailer{};
+    if (!ok || status != Cmd::StatusOk || !BlockFromAnswer(answer, &trailer))
         return;
-    const TrailerBytes trailer = TrailerFromAnswer(answer);
     qDebug("ARG_COUPLEUR READ CMD **%x %x %x****", trailer[7], trailer[8], trailer[9]);
     const AccessBits bits = AccessBitsFromTrailer(trailer);
     const AccessBoxes boxes = Boxes(ui);
     for (int c = 0; c < 3; ++c)
         for (int b = 0; b < 4; ++b)
             boxes[c][b]->setChecked(bits.bit[c][b]);
-    ui->SAI_KeyA->setText(ByteText(trailer.data(), KeySize));
-    ui->SAI_KeyB->setText(ByteText(trailer.data() + TrailerSize - KeySize, KeySize));
+    // A card reads key A as zeros, and key B too where it is a key: written
+    // back, those zeros would replace the real keys. The operator types them.
+    ui->SAI_KeyA->clear();
+    if (TrailerKeyBReadable(bits.bit[0][3], bits.bit[1][3], bits.bit[2][3]))
+        ui->SAI_KeyB->setText(ByteText(trailer.data() + TrailerSize - KeySize, KeySize));
+    else
+        ui->SAI_KeyB->clear();
 }
 
 void ToolsPage::BadgeFormatResultProcess(const ReaderAnswer &reply)

@@ -50,6 +50,7 @@ private:
     bool BlockCommandPrepare(const char *debugLine, int *block, QString *key,
                              const char *blockErrorLine = nullptr);
     bool TrailerCommandPrepare(const char *debugLine, int *block, QString *key);
+    bool LockConfirmed(int sector);
     void clockEnded(JobOutcome outcome);
 
     QWidget *m_window;
@@ -57,6 +58,7 @@ private:
     ReaderSession &m_session;
     const QString &m_startFolder;
     ClockJob m_clock;
+    bool m_blockReadPending = false;  // the outstanding block command is a read
 };
 
 #endif

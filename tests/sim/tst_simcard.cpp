@@ -52,7 +52,7 @@ private slots:
         QTest::addColumn<QStringList>("steps");
         QTest::newRow("transport: zeros, trailer, UID in block 0") << QStringList{
             "RR|1;0;" + Ff + "|0|" + Zeros,
-            "RR|3;0;" + Ff + "|0|" + Ff + Transport + Ff,
+            "RR|3;0;" + Ff + "|0|" + Zero6 + Transport + Ff,
             "RR|0;0;" + Ff + "|0|0x04 0xA1 0xB2 0xC3 0xD4 *"};
         QTest::newRow("wrong key, readable key B") << QStringList{
             "RR|1;0;" + Ka + "|1|Authentification refusée",
@@ -75,9 +75,9 @@ private slots:
             "RW|5;0;" + Ff + ";" + Value100 + "|0|",
             "RW|7;0;" + Ff + ";" + Ka + Locked + Kb + "|0|",
             "RR|4;0;" + Ff + "|1|Authentification refusée",
-            // Key B no longer readable: it authenticates, and reads as the key used.
-            "RR|7;1;" + Kb + "|0|" + Zero6 + Locked + Kb,
-            "RR|7;0;" + Ka + "|0|" + Ka + Locked + Zero6,
+            // Key B no longer readable: it authenticates, and reads as zeros like key A.
+            "RR|7;1;" + Kb + "|0|" + Zero6 + Locked + Zero6,
+            "RR|7;0;" + Ka + "|0|" + Zero6 + Locked + Zero6,
             "RW|4;0;" + Ka + ";" + Data + "|1|Accès refusé",
             "RW|4;1;" + Kb + ";" + Data + "|0|",
             "RR|4;0;" + Ka + "|0|" + Data,
@@ -91,13 +91,13 @@ private slots:
             "RR|4;0;" + Ff + "|0|" + Data};
         QTest::newRow("unsound access bits refused") << QStringList{
             "RW|3;0;" + Ff + "; " + Ff + " 0xFF 0xFF 0x80 0x69 " + Ff + "|1|Bits d'accès incohérents",
-            "RR|3;0;" + Ff + "|0|" + Ff + Transport + Ff};
+            "RR|3;0;" + Ff + "|0|" + Zero6 + Transport + Ff};
         QTest::newRow("format") << QStringList{
             "RW|7;0;" + Ff + ";" + Ka + Transport + Kb + "|0|",
             "RW|4;0;" + Ka + ";" + Data + "|0|",
             "BF||0|",
             "RR|4;0;" + Ff + "|0|" + Zeros,
-            "RR|7;0;" + Ff + "|0|" + Ff + Transport + Ff};
+            "RR|7;0;" + Ff + "|0|" + Zero6 + Transport + Ff};
         QTest::newRow("malformed") << QStringList{
             "RR|1;0|1|Requête invalide",
             "RR|64;0;" + Ff + "|1|Requête invalide",

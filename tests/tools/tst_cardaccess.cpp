@@ -1,6 +1,7 @@
 // The plain logic of the maintenance tools: trailer access bytes both ways,
 // the answer of a trailer read, payloads, field checks, clock texts.
 #include <QtTest>
+#include <climits>
 
 #include "tools/cardaccess.h"
 #include "tools/readertools.h"
@@ -9,6 +10,9 @@ Q_DECLARE_METATYPE(AccessBits)
 
 namespace {
 const QString Ff6 = "0xFF 0xFF 0xFF 0xFF 0xFF 0xFF";
+const QString Zeros16 = "0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00";
+// Value 100 at address 5.
+const QString Value100 = "0x64 0x00 0x00 0x00 0x9B 0xFF 0xFF 0xFF 0x64 0x00 0x00 0x00 0x05 0xFA 0x05 0xFA";
 
 AccessBits Bits(std::initializer_list<std::pair<int, int>> set)
 {
@@ -101,6 +105,71 @@ private slots:
         QCOMPARE(ByteText(trailer.data(), KeySize), keyA);
         QVERIFY(AccessBitsFromTrailer(trailer) == bits);
         QCOMPARE(ByteText(trailer.data() + 10, KeySize), keyB);
+    }
+
+    // The published trailer table: only 001, 011 and 101 leave the access
+    // bytes writable; key A reads key B under 000, 010 and 001.
+    void trailerConditions_data()
+    {
+        QTest::addColumn<bool>("c1");
+        QTest::addColumn<bool>("c2");
+        QTest::addColumn<bool>("c3");
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<bool>("keyBReadable");
+        QTest::newRow("000") << false << false << false << true << true;
+        QTest::newRow("001 transport") << false << false << true << false << true;
+        QTest::newRow("010") << false << true << false << true << true;
+        QTest::newRow("011") << false << true << true << false << false;
+        QTest::newRow("100") << true << false << false << true << false;
+        QTest::newRow("101") << true << false << true << false << false;
+        QTest::newRow("110") << true << true << false << true << false;
+        QTest::newRow("111") << true << true << true << true << false;
+    }
+    void trailerConditions()
+    {
+        QFETCH(bool, c1);
+        QFETCH(bool, c2);
+        QFETCH(bool, c3);
+        QFETCH(bool, locked);
+        QFETCH(bool, keyBReadable);
+        QCOMPARE(TrailerAccessLocked(c1, c2, c3), locked);
+        QCOMPARE(TrailerKeyBReadable(c1, c2, c3), keyBReadable);
+    }
+
+    void valueBlocks_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<qint32>("value");
+        QTest::addColumn<int>("address");
+        QTest::newRow("100 at 5") << Value100 << true << 100 << 5;
+        QTest::newRow("negative") << "0xFE 0xFF 0xFF 0xFF 0x01 0x00 0x00 0x00 0xFE 0xFF 0xFF 0xFF 0x3E 0xC1 0x3E 0xC1"
+                                  << true << -2 << 62;
+        QTest::newRow("lowest") << "0x00 0x00 0x00 0x80 0xFF 0xFF 0xFF 0x7F 0x00 0x00 0x00 0x80 0x01 0xFE 0x01 0xFE"
+                                << true << INT_MIN << 1;
+        QTest::newRow("inverse broken") << QString(Value100).replace("0x9B", "0x9C") << false << 0 << 0;
+        QTest::newRow("third copy broken") << QString(Value100).replace(40, 4, "0x65") << false << 0 << 0;
+        QTest::newRow("address broken") << QString(Value100).replace(60, 4, "0x06") << false << 0 << 0;
+        QTest::newRow("address inverse broken") << QString(Value100).replace(75, 4, "0xFB") << false << 0 << 0;
+        QTest::newRow("zeros") << Zeros16 << false << 0 << 0;
+        QTest::newRow("one byte short") << Value100.left(74) << false << 0 << 0;
+        QTest::newRow("one byte more") << Value100 + " 0x00" << false << 0 << 0;
+        QTest::newRow("refusal text") << "Accès refusé" << false << 0 << 0;
+    }
+    void valueBlocks()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, valid);
+        QFETCH(qint32, value);
+        QFETCH(int, address);
+        BlockBytes block{};
+        qint32 gotValue = 0;
+        quint8 gotAddress = 0;
+        QCOMPARE(BlockFromAnswer(answer, &block) && ValueFromBlock(block, &gotValue, &gotAddress), valid);
+        if (valid) {
+            QCOMPARE(gotValue, value);
+            QCOMPARE(int(gotAddress), address);
+        }
     }
 
     void numbers_data()

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QAbstractButton>
 #include <QTabWidget>
 #include <QtTest>
@@ -37,6 +39,47 @@ struct FileDialogCatcher {
             return;
         }
         QTimer::singleShot(20, [this] { poll(); });
+    }
+};
+
+// Answers the next modal question with the button of that text, or with
+// the key "Enter" or "Escape", and keeps what it showed.
+struct QuestionAnswerer {
+    QString answer;
+    bool asked = false;
+    QString title;
+    QString text;
+    QStringList buttons;
+    QString defaultButton;
+    QTimer timer;
+
+    void arm(const QString &how)
+    {
+        answer = how;
+        timer.setInterval(20);
+        timer.callOnTimeout([this] { poll(); });
+        timer.start();
+    }
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer.stop();
+        asked = true;
+        title = box->windowTitle();
+        text = box->text();
+        for (QAbstractButton *button : box->buttons())
+            buttons << button->text();
+        buttons.sort();
+        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        if (answer == "Enter" || answer == "Escape") {
+            QTest::keyClick(box, answer == "Enter" ? Qt::Key_Enter : Qt::Key_Escape);
+            return;
+        }
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == answer)
+                button->click();
     }
 };
 
@@ -75,6 +118,15 @@ class TestToolsEndToEnd : public QObject
         edit("SAI_BlockNumber")->setText(block);
         edit("SAI_ReaderSnd")->setText(data);
         clickAndWait(name);
+    }
+
+    int rawWrites() const { return w->sim.requestCount('R', 'W'); }
+
+    // A request that was sent arrives before the answer to a later one.
+    void letEarlierRequestsArrive()
+    {
+        edit("SAI_BlockNumber")->setText("1");
+        clickAndWait("BTN_ReaderRead");
     }
 
     QList<QByteArray> valueWrites() const
@@ -174,9 +226,158 @@ private slots:
         edit("SAI_KeyToUsed")->setText(Ka);
         clickAndWait("BTN_TraillerRead");
         QCOMPARE(requests.last(), QByteArray("RR7;0;") + Ka.toLatin1());
-        QCOMPARE(edit("SAI_KeyA")->text(), Ka);
+        QCOMPARE(edit("SAI_KeyA")->text(), QString());  // a card never lets key A out
         QCOMPARE(edit("SAI_KeyB")->text(), Kb);
         QCOMPARE(checkedBoxes(), QStringList({"CKB_C1B1", "CKB_C2B2", "CKB_C3B3"}));
+    }
+
+    void rawWriteToATrailerSendsNothing_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::newRow("sector 0") << "3";
+        QTest::newRow("sector 1") << "7";
+        QTest::newRow("sector 15") << "63";
+    }
+    void rawWriteToATrailerSendsNothing()
+    {
+        QFETCH(QString, block);
+        edit("SAI_BlockNumber")->setText(block);
+        edit("SAI_ReaderSnd")->setText(Zeros);
+        button("BTN_ReaderWrite")->click();
+        QVERIFY(slotFree());
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), QString("Erreur->Bloc trailer : utiliser Trailer"));
+        letEarlierRequestsArrive();
+        QCOMPARE(rawWrites(), 0);
+    }
+
+    void lockingTrailerAsksFirst_data()
+    {
+        QTest::addColumn<QStringList>("trailerBoxes");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QString>("result");
+        const QString cancelled = "Trailer->annulé";
+        QTest::newRow("000, Non") << QStringList() << "Non" << true << cancelled;
+        QTest::newRow("000, Enter takes Non") << QStringList() << "Enter" << true << cancelled;
+        QTest::newRow("111, Escape") << QStringList({"CKB_C1B3", "CKB_C2B3", "CKB_C3B3"}) << "Escape" << true
+                                     << cancelled;
+        QTest::newRow("110, Oui") << QStringList({"CKB_C1B3", "CKB_C2B3"}) << "Oui" << true << "Trailer->OK";
+        QTest::newRow("001 does not lock") << QStringList({"CKB_C3B3"}) << "Non" << false << "Trailer->OK";
+        QTest::newRow("011 does not lock") << QStringList({"CKB_C2B3", "CKB_C3B3"}) << "Non" << false
+                                           << "Trailer->OK";
+    }
+    void lockingTrailerAsksFirst()
+    {
+        QFETCH(QStringList, trailerBoxes);
+        QFETCH(QString, answer);
+        QFETCH(bool, asked);
+        QFETCH(QString, result);
+        edit("SAI_Sector")->setText("2");
+        edit("SAI_KeyA")->setText(Ka);
+        edit("SAI_KeyB")->setText(Kb);
+        for (const QString &name : trailerBoxes)
+            box(qPrintable(name))->setChecked(true);
+        QuestionAnswerer question;
+        question.arm(answer);
+        button("BTN_TraillerWrite")->click();
+        QCOMPARE(question.asked, asked);
+        if (asked) {
+            QCOMPARE(question.title, QString("Attention"));
+            QCOMPARE(question.text, QString("Ces bits d'accès rendent le secteur 2 définitivement non "
+                                            "modifiable. Ecrire quand même ?"));
+            QCOMPARE(question.buttons, QStringList({"Non", "Oui"}));
+            QCOMPARE(question.defaultButton, QString("Non"));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(edit("SAI_TrailerReadResult")->text(), result, 5000);
+        QTRY_VERIFY(slotFree());
+        const bool sent = result != "Trailer->annulé";
+        if (!sent)
+            letEarlierRequestsArrive();
+        QCOMPARE(rawWrites(), sent ? 1 : 0);
+        if (sent)
+            QCOMPARE(w->sim.card().block("credit", 11).left(6).toHex(), QByteArray("a0a1a2a3a4a5"));
+    }
+
+    // Key A reads as zeros and key B too where it is a key: a trailer read,
+    // a ticked box and "Ecrire" must not write those zeros back.
+    void keysReadAsZerosAreNotWrittenBack_data()
+    {
+        QTest::addColumn<bool>("keyBIsAKey");
+        QTest::addColumn<QString>("keyBShown");
+        QTest::newRow("transport, key B readable") << false << Ff;
+        QTest::newRow("011, key B is a key") << true << QString();
+    }
+    void keysReadAsZerosAreNotWrittenBack()
+    {
+        QFETCH(bool, keyBIsAKey);
+        QFETCH(QString, keyBShown);
+        edit("SAI_Sector")->setText("1");
+        if (keyBIsAKey) {
+            edit("SAI_KeyA")->setText(Ka);
+            edit("SAI_KeyB")->setText(Kb);
+            box("CKB_C2B3")->setChecked(true);
+            box("CKB_C3B3")->setChecked(true);
+            clickAndWait("BTN_TraillerWrite");
+            QCOMPARE(edit("SAI_TrailerReadResult")->text(), QString("Trailer->OK"));
+            box("CKB_KeyType")->setChecked(true);
+            edit("SAI_KeyToUsed")->setText(Kb);
+        }
+        const int writesBefore = rawWrites();
+        clickAndWait("BTN_TraillerRead");
+        QVERIFY(edit("SAI_TrailerReadResult")->text().startsWith(Zeros.left(29)));
+        QCOMPARE(edit("SAI_KeyA")->text(), QString());
+        QCOMPARE(edit("SAI_KeyB")->text(), keyBShown);
+        QVERIFY(box("CKB_C3B3")->isChecked());
+
+        box("CKB_C1B0")->setChecked(true);
+        button("BTN_TraillerWrite")->click();
+        QVERIFY(slotFree());
+        QCOMPARE(edit("SAI_TrailerReadResult")->text(), QString("Erreur->Clé A non valide"));
+        // Typed, the keys go.
+        edit("SAI_KeyA")->setText(Ka);
+        if (keyBIsAKey) {
+            button("BTN_TraillerWrite")->click();
+            QVERIFY(slotFree());
+            QCOMPARE(edit("SAI_TrailerReadResult")->text(), QString("Erreur->Clé B non valide"));
+            edit("SAI_KeyB")->setText(Kb);
+        }
+        clickAndWait("BTN_TraillerWrite");
+        QCOMPARE(edit("SAI_TrailerReadResult")->text(), QString("Trailer->OK"));
+        QCOMPARE(rawWrites(), writesBefore + 1);
+        const QByteArray trailer = w->sim.card().block("credit", 7);
+        QCOMPARE(trailer.left(6).toHex(), QByteArray("a0a1a2a3a4a5"));
+        QCOMPARE(trailer.mid(10).toHex(), QByteArray(keyBIsAKey ? "b0b1b2b3b4b5" : "ffffffffffff"));
+    }
+
+    void valueBlockShowsItsAmount_data()
+    {
+        QTest::addColumn<QString>("command");  // button, block, data
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("negative value") << "BTN_ReaderRead|9|" << "Valeur -1234, adresse 9";
+        QTest::newRow("data block") << "BTN_ReaderRead|8|" << "";
+        QTest::newRow("wrong key") << "BTN_ReaderRead|5|wrong key" << "";
+        QTest::newRow("increment") << "BTN_ReaderIncrement|5|10" << "";
+    }
+    void valueBlockShowsItsAmount()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, shown);
+        QVERIFY(w->sim.handleControlLine("valeur 5 100").contains("valeur 100"));
+        QVERIFY(w->sim.handleControlLine("valeur 9 -1234").contains("valeur -1234"));
+        blockCommand("BTN_ReaderRead", "5");
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), Value100);
+        QCOMPARE(edit("SAI_BlockValue")->text(), QString("Valeur 100, adresse 5"));
+        QVERIFY(edit("SAI_BlockValue")->isReadOnly());
+
+        const QStringList parts = command.split('|');
+        if (parts[2] == "wrong key") {
+            edit("SAI_KeyToUsed")->setText(Ka);
+            blockCommand(qPrintable(parts[0]), parts[1]);
+            QCOMPARE(edit("SAI_ReaderRcv")->text(), QString("Authentification refusée"));
+        } else {
+            blockCommand(qPrintable(parts[0]), parts[1], parts[2]);
+        }
+        QCOMPARE(edit("SAI_BlockValue")->text(), shown);
     }
 
     void formatResetsTheCard()

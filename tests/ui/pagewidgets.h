@@ -149,6 +149,7 @@ static const PageWidget PageWidgets[] = {
     {"SAI_BlockNumber", "QLineEdit", "horizontalLayoutWidget_4", "horizontalLayout_4", "1", "", "", 0, 0, 0, 0},
     {"SAI_ReaderSnd", "QLineEdit", "horizontalLayoutWidget_4", "horizontalLayout_4", "2", "", "", 0, 0, 0, 0},
     {"SAI_ReaderRcv", "QLineEdit", "ONG_Expert", "expertLayout", "3:0", "", "", 0, 0, 0, 0},
+    {"SAI_BlockValue", "QLineEdit", "ONG_Expert", "expertLayout", "3:1", "", "", 0, 0, 0, 0},
     {"BTN_TraillerRead", "QPushButton", "ONG_Expert", "trailerButtonsLayout", "0", "Lire", "", 0, 0, 0, 0},
     {"BTN_TraillerWrite", "QPushButton", "ONG_Expert", "trailerButtonsLayout", "1", "Ecrire", "", 0, 0, 0, 0},
     {"SAI_TrailerReadResult", "QLineEdit", "ONG_Expert", "trailerLayout", "1:0+1:2", "", "", 0, 0, 0, 0},
