@@ -51,8 +51,7 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     ParamTreePrepare();
     AppsConfigPrepare();
     BlackListTablePrepare();
-    BadgeTypesPrepare();
-    BadgeFormValidatorsPrepare();
+    BadgePagePrepare();
 
     connect(&Protocole, &QProtocole::SIG_Debug, this, &MainWindow::DebugShow);
     connect(&Protocole, &QProtocole::SIG_ComStatus, this, &MainWindow::ComStatusShow);

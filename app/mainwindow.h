@@ -14,6 +14,7 @@
 namespace Ui {
 class MainWindow;
 }
+class BadgePage;
 class QPlainTextEdit;
 class QProgressBar;
 class QSettings;
@@ -138,20 +139,13 @@ private:
     void AppsConfigPrepare();
 
     // Dispatcher branches (app/dispatcher.cpp).
-    void PollingEventProcess(const QString &answer);
-    void BadgeCreateResultProcess();
-    void BadgeReadResultProcess();
-    void TransactionResultProcess();
-    void BadgeReadRequest(unsigned int timeoutMs);
     // Sends when the slot is free; false (nothing sent) when it is taken.
     bool CommandSend(char c1, char c2, const QString &payload, unsigned int arg,
                      unsigned int timeoutMs);
-    void UserNumberIncrement();
 
-    // Badge page (badge/badgeform.cpp, badge/transaction.cpp).
-    void BadgeTypesPrepare();
-    void BadgeFormValidatorsPrepare();
-    void TransactionSend(bool debit);
+    // Badge page (badge/badgeform.cpp, badge/badgepage.cpp).
+    void BadgePagePrepare();
+    BadgePage *Badge = nullptr;
 
     // Parameter tree (config/).
     void ParamTreePrepare();
