@@ -227,6 +227,8 @@ private:
     // -- end of comforts --
 
     QString PreferredPort;
+    // The port saved last time, no longer listed: shown, never opened at start.
+    QString SavedPortAbsent;
     bool ExpertMode = false;
     bool ReaderButtonsOn = false;  // the link state as last reported
     QProgressBar *ChainProgress = nullptr;
