@@ -404,7 +404,8 @@ bool BadgePage::transactionRefused(const QString &amountText, qint64 *cents)
         *cents = reading.cents;
         return false;
     }
-    const bool zero = reading.refusal == tr("Montant nul");
+    // Readable, yet refused: it is zero.
+    const bool zero = AmountRead(amountText).ok;
     QMessageBox box(QMessageBox::Information, tr("Erreur"),
                     zero ? reading.refusal : tr("Contenu transaction invalide"), QMessageBox::Ok, Window);
     if (!zero)
@@ -429,16 +430,16 @@ void BadgePage::transactionAnswer(bool ok, char status)
         UnknownUid = TransactionUid;
         ui->SAI_ProtocoleStatus->setText(tr("Transaction->TIMEOUT : résultat inconnu, relire le badge"));
     }
+    if (!Send.send(Cmd::FamilyBadge, Cmd::BadgeRead, QString(), ARG_BADGE_READ_RESULT,
+                   CmdTimeout::BadgeReadShort)) {
+        transactionEnd();
+        return;
+    }
+    PendingRead = ReadInto::FormAfterTransaction;
+    qDebug("LECTURE DU BADGE");
     // One holder on screen: nothing of the previous badge stays.
     formClear();
     ui->SAI_UID->clear();
-    if (Send.send(Cmd::FamilyBadge, Cmd::BadgeRead, QString(), ARG_BADGE_READ_RESULT,
-                  CmdTimeout::BadgeReadShort)) {
-        PendingRead = ReadInto::FormAfterTransaction;
-        qDebug("LECTURE DU BADGE");
-    } else {
-        transactionEnd();
-    }
 }
 
 void BadgePage::transactionEnd()
