@@ -83,8 +83,10 @@ void MainWindow::SettingsRestore()
     ui->CKB_FrameTrace->setChecked(Settings->value(KeyFrameTrace, false).toBool());
     if (PreferredPort.isEmpty()) {
         const QString saved = SettingsText(*Settings, KeyPort, SettingMaxChars);
-        if (SavedPortUsable(saved, SerialPortNames(QString())))
+        if (SavedPortUsable(saved, SerialPortNamesAndLocations()))
             PreferredPort = saved;
+        else
+            SavedPortAbsent = saved;
     }
 }
 

@@ -54,8 +54,7 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     ui->SAI_Usr->setInputMask("0000000000");
     PagesPrepare();
     AppsConfigPrepare();
-    BadgeTypesPrepare();
-    BadgeFormValidatorsPrepare();
+    BadgePagePrepare();
 
     connect(&Protocole, &QProtocole::SIG_Debug, this, &MainWindow::DebugShow);
     connect(&Protocole, &QProtocole::SIG_ComStatus, this, &MainWindow::ComStatusShow);
@@ -82,7 +81,13 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     PortListFill();
     qDebug("MainWindwo->Constructor");
     Protocole.start();
-    on_BTN_Serial_clicked();
+    if (SavedPortAbsent.isEmpty()) {
+        on_BTN_Serial_clicked();
+    } else {
+        ui->COMB_Serial->insertItem(0, SavedPortAbsent);
+        ui->COMB_Serial->setCurrentIndex(0);
+        ui->LINEEDIT_Com->setText(tr("Port enregistré absent : %1").arg(SavedPortAbsent));
+    }
 
     ui->ONG_Main->setTabEnabled(TabTest, ExpertMode);
     ui->ONG_Main->setTabEnabled(TabExpert, ExpertMode);

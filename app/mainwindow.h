@@ -13,6 +13,7 @@
 namespace Ui {
 class MainWindow;
 }
+class BadgePage;
 class QPlainTextEdit;
 class QProgressBar;
 class QSettings;
@@ -129,20 +130,13 @@ private:
     void AppsConfigPrepare();
 
     // Dispatcher branches (app/dispatcher.cpp).
-    void PollingEventProcess(const QString &answer);
-    void BadgeCreateResultProcess(const ReaderAnswer &answer);
-    void BadgeReadResultProcess(const ReaderAnswer &answer);
-    void TransactionResultProcess(const ReaderAnswer &answer);
-    void BadgeReadRequest(unsigned int timeoutMs);
     // Sends when the slot is free; false (nothing sent) when it is taken.
     bool CommandSend(char c1, char c2, const QString &payload, unsigned int arg,
                      unsigned int timeoutMs);
-    void UserNumberIncrement();
 
-    // Badge page (badge/badgeform.cpp, badge/transaction.cpp).
-    void BadgeTypesPrepare();
-    void BadgeFormValidatorsPrepare();
-    void TransactionSend(bool debit);
+    // Badge page (badge/badgeform.cpp, badge/badgepage.cpp).
+    void BadgePagePrepare();
+    BadgePage *Badge = nullptr;
 
     // The settings tree (app/appsconfig.cpp).
     void TreeSetEditable(QTreeWidgetItem *item, int column);
@@ -164,6 +158,8 @@ private:
     // -- end of comforts --
 
     QString PreferredPort;
+    // The port saved last time, no longer listed: shown, never opened at start.
+    QString SavedPortAbsent;
     bool ExpertMode = false;
     bool ReaderButtonsOn = false;  // the link state as last reported
     QProgressBar *ChainProgress = nullptr;

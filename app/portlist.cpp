@@ -1,8 +1,6 @@
 #include "app/portlist.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QSerialPortInfo>
 
 QStringList PortListMerge(const QString &preferred, const QStringList &enumerated)
@@ -51,7 +49,13 @@ QHash<QString, QString> SerialPortToolTips()
 
 bool SavedPortUsable(const QString &saved, const QStringList &enumerated)
 {
-    if (saved.isEmpty())
-        return false;
-    return enumerated.contains(saved) || (QDir::isAbsolutePath(saved) && QFileInfo::exists(saved));
+    return !saved.isEmpty() && enumerated.contains(saved);
+}
+
+QStringList SerialPortNamesAndLocations()
+{
+    QStringList names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        names << info.portName() << info.systemLocation();
+    return names;
 }

@@ -14,9 +14,11 @@ QString PortToolTip(const QString &description, const QString &manufacturer);
 // Tooltips of the enumerated ports, by port name.
 QHash<QString, QString> SerialPortToolTips();
 
-// The port saved at the last run is opened at start when it is listed, or
-// when it is a device path that still exists (a link or pseudo-terminal,
-// which the system does not enumerate).
+// The port saved at the last run is opened at start only when the system
+// lists it as a serial port (by name or device path). A path that merely
+// still exists may now be another device, or a reused pseudo-terminal.
 bool SavedPortUsable(const QString &saved, const QStringList &enumerated);
+// Names and device paths of the serial ports the system lists.
+QStringList SerialPortNamesAndLocations();
 
 #endif

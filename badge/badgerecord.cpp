@@ -1,5 +1,6 @@
 #include "badge/badgerecord.h"
 
+#include "util/amount.h"
 #include "util/textutil.h"
 
 #include <limits>
@@ -83,11 +84,11 @@ QString BadgeRecordBuild(const BadgeFormValues &form)
     AppendPair(record, "Nal", form.lastName);
     AppendPair(record, "Nac", form.company);
 
-    bool converted = false;
-    const qint32 cents = AmountToCents(form.credit, converted);
-    // A credit is a balance: a negative one has no record form.
-    if (converted && cents >= 0)
-        AppendPair(record, "Cn0", QString::number(cents));
+    // Read as the operator types it; a credit that cannot be read exactly
+    // is left out rather than guessed.
+    const AmountReading credit = AmountRead(form.credit);
+    if (credit.ok)
+        AppendPair(record, "Cn0", QString::number(credit.cents));
     return record;
 }
 
@@ -146,4 +147,17 @@ QVector<BadgeFieldText> BadgeRecordToFields(const QString &record)
         }
     }
     return fields;
+}
+
+UserNumberStep UserNumberNext(const QString &current, QString *next)
+{
+    next->clear();
+    bool converted = false;
+    const qulonglong user = current.toULongLong(&converted);
+    if (!converted)
+        return UserNumberStep::NotANumber;
+    if (user >= UserNumberMax)
+        return UserNumberStep::AtMaximum;
+    *next = QString::number(user + 1);
+    return UserNumberStep::Next;
 }

@@ -49,4 +49,11 @@ int LevelFromRecord(const QString &recordValue);
 // Record dates are "yyMMdd" in the 2000s; invalid QDate when malformed.
 QDate RecordDateParse(const QString &recordValue);
 
+// The user number for the next badge of a forced creation series. The
+// form's field holds ten digits: past its largest the number is refused,
+// never cut or wrapped. next is empty unless the step is Next.
+constexpr qulonglong UserNumberMax = 9999999999ULL;
+enum class UserNumberStep { Next, NotANumber, AtMaximum };
+UserNumberStep UserNumberNext(const QString &current, QString *next);
+
 #endif

@@ -1,6 +1,7 @@
 // The amount readers on arbitrary text: what one accepts, the other writes
 // back as the same number of hundredths.
 #include "fuzz/fuzzcheck.h"
+#include "util/amount.h"
 #include "util/textutil.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -11,6 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (ok && cents >= 0) {
         bool again = false;
         check(AmountToCents(CentsToString(quint32(cents)), again) == cents && again);
+    }
+    // What the typed-amount reader accepts, it reads back from its own text.
+    const AmountReading typed = AmountRead(text);
+    check(typed.ok != typed.refusal.isEmpty());
+    if (typed.ok) {
+        check(typed.cents >= 0 && typed.cents <= AmountMaxCents);
+        const AmountReading again = AmountRead(CentsToString(quint32(typed.cents)));
+        check(again.ok && again.cents == typed.cents);
     }
     bool converted = false;
     const QString amount = CentsStringToAmount(text, converted);

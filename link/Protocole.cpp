@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QSerialPort>
 #include <cstring>
@@ -20,6 +22,17 @@ constexpr qint64 PollPauseMs = 500;
 constexpr int LostAfterReadErrorPasses = 3;
 // Pause between two attempts to open a lost device again.
 constexpr qint64 ReconnectEveryMs = 2000;
+
+// Bytes a request frame puts on the line: STX, two letters, payload, ETX
+// and three closing bytes.
+constexpr qint64 FrameOverheadBytes = 7;
+
+qint64 LineByteNsFor(const QString &name)
+{
+    const QString path = QDir::isAbsolutePath(name) ? name : QStringLiteral("/dev/") + name;
+    const QString device = QFileInfo(path).canonicalFilePath();
+    return device.startsWith(QLatin1String("/dev/pts/")) ? 0 : QProtocole::ByteNs9600;
+}
 
 const char *const SpinnerTexts[4] = {
     "||| Polling |||", "/// Polling ///", "--- Polling ---", "\\\\\\ Polling \\\\\\",
@@ -254,6 +267,7 @@ bool QProtocole::PortOpen(const QString &name)
     RxFrame.reset();
     ReadErrorPasses = 0;
     DeviceLost = false;
+    LineByteNs.store(LineByteNsFor(name), std::memory_order_relaxed);
     OpenedPortName = name;
     ComIsOpen.store(true, std::memory_order_release);
     return true;
@@ -332,6 +346,10 @@ void QProtocole::LowSend()
         qDebug("ControlLow->Send ByteAvailable => CLEAR");
     // Also flushes what the driver holds but has not handed up yet.
     Port->clear(QSerialPort::AllDirections);
+    SendClock.start();
+    const qint64 frameBytes = FrameOverheadBytes + qint64(std::strlen(TxFrame.Payload));
+    EarlyWindowNs = AfterTimeout ? frameBytes * LineByteNs.load(std::memory_order_relaxed) : 0;
+    AfterTimeout = false;
     const bool traced = TraceOn.load(std::memory_order_relaxed);
     const qint64 sentAtMs = traced ? QDateTime::currentMSecsSinceEpoch() : 0;
     qDebug("ControlLow->Send START");
@@ -379,6 +397,7 @@ void QProtocole::LowReceive()
         switch (RxFrame.feed(byte)) {
         case RxFrameParser::Step::Start:
             qDebug("ContolLow->Rcv STX");
+            FrameEarly = EarlyWindowNs > 0 && SendClock.nsecsElapsed() < EarlyWindowNs;
             break;
         case RxFrameParser::Step::Type:
             qDebug("QProtocole::ControlLow-Rcv Header:%c", byte);
@@ -405,15 +424,15 @@ void QProtocole::AnswerCompletion()
     if (RxFrame.done()) {
         RxFrame.clearDone();
         const QString body = QString::fromUtf8(RxFrame.body(), int(RxFrame.bodyLength()));
+        const bool answers = FrameAnswersRequest();
+        if (FrameEarly)
+            qDebug("ControlLow->Rcv frame begun before the request could reach the reader => dropped");
+        FrameEarly = false;
         if (TraceOn.load(std::memory_order_relaxed))
-            TraceReceived(RxFrame.type() != Cmd::AnswerDebug
-                          && Cmd.IsWaiting.load(std::memory_order_acquire)
-                          && !TxFrame.TxPending.load(std::memory_order_acquire));
+            TraceReceived(answers);
         if (RxFrame.type() == Cmd::AnswerDebug) {
             emit SIG_Debug(body);
-        } else if (Cmd.IsWaiting.load(std::memory_order_acquire)
-                   && !TxFrame.TxPending.load(std::memory_order_acquire)) {
-            // Only a frame received after the request went out answers it.
+        } else if (answers) {
             const bool ok = RxFrame.ok();
             Cmd.IsOk.store(ok, std::memory_order_relaxed);
             if (ok) {
@@ -429,8 +448,17 @@ void QProtocole::AnswerCompletion()
         }
     } else if (Cmd.IsWaiting.load(std::memory_order_acquire)
                && Cmd.CmdTimer.elapsed() > qint64(Cmd.TimeOutMs)) {
+        AfterTimeout = true;
         EndOutstandingRequest();
     }
+}
+
+// Only a frame received after the request went out, and begun late enough
+// to follow it, answers it.
+bool QProtocole::FrameAnswersRequest() const
+{
+    return RxFrame.type() != Cmd::AnswerDebug && Cmd.IsWaiting.load(std::memory_order_acquire)
+           && !TxFrame.TxPending.load(std::memory_order_acquire) && !AfterTimeout && !FrameEarly;
 }
 
 void QProtocole::TraceReceived(bool answersRequest)

@@ -58,6 +58,10 @@ public:
     std::atomic<bool> Polling{false};
     // Every frame goes to SIG_Frame while set; nothing is built while clear.
     std::atomic<bool> TraceOn{false};
+    // Time one byte takes on the line, set at each open: 9600 baud on a
+    // serial device, 0 on a pseudo-terminal, which carries bytes at once.
+    static constexpr qint64 ByteNs9600 = 1041667;
+    std::atomic<qint64> LineByteNs{ByteNs9600};
 
     struct CmdSlot {
         std::atomic<bool> IsFree{true};
@@ -111,6 +115,7 @@ private:
     void ClearPortError();
     void DropLostDevice();
     void EndOutstandingRequest();
+    bool FrameAnswersRequest() const;
 
     QSerialPort *Port = nullptr;   // created and used by the engine thread only
     mutable QMutex Mutex;
@@ -124,6 +129,15 @@ private:
     TxFrameData TxFrame;
     quint8 Step = 0;
     QElapsedTimer PollTimer;
+
+    // Answers carry no sequence number. After a time-out the late answer
+    // may still come: nothing before the next send answers anything, and
+    // a frame that begins before the next request can have reached the
+    // reader cannot be that request's answer.
+    bool AfterTimeout = false;
+    QElapsedTimer SendClock;
+    qint64 EarlyWindowNs = 0;
+    bool FrameEarly = false;
 
     // Unplug detection: a vanished device floods errors on every wait.
     int ReadErrorPasses = 0;

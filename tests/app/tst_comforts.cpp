@@ -97,15 +97,17 @@ private slots:
         QTest::addColumn<QString>("saved");
         QTest::addColumn<bool>("usable");
         QTest::newRow("listed") << "ttyUSB0" << true;
+        QTest::newRow("listed by its path") << "/dev/ttyUSB0" << true;
         QTest::newRow("gone") << "ttyUSB1" << false;
-        QTest::newRow("existing path") << "/dev/null" << true;
+        // Still there, but no listed serial port: maybe another device now.
+        QTest::newRow("existing path, not listed") << "/dev/null" << false;
         QTest::newRow("missing path") << "/nonexistent/ttyKOV" << false;
         QTest::newRow("none") << "" << false;
     }
     void savedPortUsable()
     {
         QFETCH(QString, saved);
-        QTEST(SavedPortUsable(saved, {"ttyS0", "ttyUSB0"}), "usable");
+        QTEST(SavedPortUsable(saved, {"ttyS0", "ttyUSB0", "/dev/ttyS0", "/dev/ttyUSB0"}), "usable");
     }
 
     void textFileWholeOrNothing()
@@ -135,10 +137,14 @@ private slots:
         w.field<QCheckBox>("CKB_FrameTrace")->setChecked(true);
         w.window.reset();
 
-        // No port given: the one opened last time comes back.
+        // No port given: the one opened last time comes back in the list.
+        // A pseudo-terminal is no listed serial port: it stays closed.
         auto again = std::make_unique<MainWindow>();
-        QTRY_COMPARE_WITH_TIMEOUT(comText(*again), QString("Ouvert"), 5000);
+        QCOMPARE(comText(*again), "Port enregistré absent : " + w.sim.slavePath());
         QCOMPARE(again->findChild<QComboBox *>("COMB_Serial")->currentText(), w.sim.slavePath());
+        QTest::qWait(300);
+        QVERIFY(!again->Protocole.ComIsOpen.load());
+        QCOMPARE(w.sim.bytesReceived(), qint64(0));
         QCOMPARE(again->size(), QSize(990, 640));
         QCOMPARE(setting(*again, "CREATION.DEFAUT.CREDIT")->text(1), QString("350"));
         QCOMPARE(setting(*again, "CREATION.DEFAUT.NOM")->text(1), QString("Martin"));

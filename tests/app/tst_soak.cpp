@@ -229,6 +229,13 @@ class TestSoak : public QObject
 
     void transaction(bool debit)
     {
+        // After an unanswered one the operator reads the badge first.
+        if (!w->button("BTN_TransactionDebit")->isEnabled())
+            readBadge();
+        if (!w->button("BTN_TransactionDebit")->isEnabled()) {
+            outcomes[QString(debit ? "débit" : "crédit") + " : relecture du badge attendue"]++;
+            return;
+        }
         // Refused or accepted; accepted, the badge is read again.
         const Ending ending{"SAI_ProtocoleStatus", {"^Lecture->OK$"},
                             {"^Transaction->Echec$", "^Lecture->ECHEC$", "^Lecture->CMD ERREUR$"}};

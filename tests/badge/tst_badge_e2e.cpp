@@ -110,6 +110,8 @@ private slots:
         QTest::addColumn<QString>("user");
         QTest::newRow("accepted") << "credit" << "Création->OK" << "42";
         QTest::newRow("refused") << "noire" << "Création->ECHEC" << "41";
+        // Ten digits fill the field: the next number is refused, not cut.
+        QTest::newRow("at the largest number") << "credit" << "Création->OK" << "9999999999";
     }
     void forcedCreationCountsUsers()
     {
@@ -118,10 +120,17 @@ private slots:
         QFETCH(QString, user);
         w->field<QCheckBox>("CKB_CreationForce")->setChecked(true);
         button("BTN_BadgeCreate")->click();
-        edit("SAI_Usr")->setText("41");
+        const bool atMaximum = user == "9999999999";
+        edit("SAI_Usr")->setText(atMaximum ? user : "41");
         w->sim.present(badge);
         QTRY_VERIFY_WITH_TIMEOUT(shown(result), 10000);
         QCOMPARE(edit("SAI_Usr")->text(), user);
+        if (atMaximum) {
+            // The series stops rather than create a second badge with it.
+            QVERIFY(shown(QString::fromUtf8("Numéro utilisateur maximal atteint : création arrêtée")));
+            QVERIFY(!button("BTN_BadgeCreate")->isChecked());
+            QVERIFY(!w->window->Protocole.Polling.load());
+        }
         stopPolling();
     }
 

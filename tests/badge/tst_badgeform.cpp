@@ -151,10 +151,33 @@ private slots:
         name->clear();
         QTest::keyClicks(name, "x;Cn0=999999");
         QCOMPARE(name->text(), QString("xCn0999999"));
-        auto *credit = edit("SAI_Credit");
-        credit->clear();
-        QTest::keyClicks(credit, "12.345a");
-        QCOMPARE(credit->text(), QString("12.34"));
+    }
+
+    // Amounts are kept as typed: a refused one says why, a French one is read.
+    void typedCreditIsReadOrRefusedVisibly_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<QString>("credit");  // the record's pair, empty when left out
+        QTest::newRow("comma") << "12,50" << "" << "Cn0=1250";
+        QTest::newRow("thousands") << "1 000,00" << "" << "Cn0=100000";
+        QTest::newRow("letter") << "12.345a" << "Caractère non permis : « a »" << "";
+        QTest::newRow("three decimals") << "0,505" << "Deux décimales au plus" << "";
+    }
+    void typedCreditIsReadOrRefusedVisibly()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, tip);
+        QFETCH(QString, credit);
+        auto *field = edit("SAI_Credit");
+        field->clear();
+        QTest::keyClicks(field, typed);
+        QCOMPARE(field->text(), typed);
+        QCOMPARE(field->toolTip(), tip);
+        QCOMPARE(field->styleSheet().isEmpty(), tip.isEmpty());
+        QString record;
+        window->BadgeRecordFromForm(record);
+        QCOMPARE(record.section(';', -1).startsWith("Cn0=") ? record.section(';', -1) : QString(), credit);
     }
 
     void createDefaultsComeFromTheSettings()

@@ -302,6 +302,8 @@ private slots:
     void framesNobodyWaitsFor_data();
     void framesNobodyWaitsFor();
     void debugFrameDuringRequest();
+    void lateAnswerNotTakenForTheNext_data();
+    void lateAnswerNotTakenForTheNext();
     void requestWaitsWhileReaderStreams_data();
     void requestWaitsWhileReaderStreams();
     void codeZeroRequest_data();
@@ -545,6 +547,65 @@ void TestProtocole::debugFrameDuringRequest()
     QVERIFY(ok);
     QCOMPARE(text, QString("42"));
     QCOMPARE(rec->since(mark), (QStringList{Recorder::debug("busy"), Recorder::data(2, ARG_CONFIG_GET_RESULT)}));
+}
+
+void TestProtocole::lateAnswerNotTakenForTheNext_data()
+{
+    QTest::addColumn<bool>("timedOutBefore");
+    QTest::addColumn<QByteArray>("beforeSend");   // bytes that come before the next request goes
+    QTest::addColumn<int>("frameAfterMs");        // a frame follows the request after this long
+    QTest::addColumn<bool>("frameTaken");
+    // 50 ms a byte: the 10-byte request needs 500 ms to reach the reader.
+    QTest::newRow("after a time-out, begun within the request's line time: dropped")
+        << true << QByteArray() << 0 << false;
+    QTest::newRow("after a time-out, begun after the line time: the answer")
+        << true << QByteArray() << 800 << true;
+    QTest::newRow("no time-out, no line-time rule") << false << QByteArray() << 0 << true;
+    QTest::newRow("late frame split around the send: only a whole frame after it answers")
+        << true << QByteArray("\x02" "A0la") << 800 << true;
+}
+
+void TestProtocole::lateAnswerNotTakenForTheNext()
+{
+    QFETCH(bool, timedOutBefore);
+    QFETCH(QByteArray, beforeSend);
+    QFETCH(int, frameAfterMs);
+    QFETCH(bool, frameTaken);
+
+    QVERIFY(openLink());
+    // A pseudo-terminal has no line time; this one plays a slow line.
+    QCOMPARE(engine->LineByteNs.load(), qint64(0));
+    engine->LineByteNs = 50 * 1000 * 1000;
+    int mark = rec->size();
+    bool ok = false;
+    char status = 0;
+    QString text;
+    if (timedOutBefore) {
+        QCOMPARE(engine->CmdRequest('B', 'T', "Tra=1", ARG_TRANSACTION_RESULT, 300), quint8(QProtocole::REQ_QUEUED));
+        QCOMPARE(reader.nextFrame(3000), request('B', 'T', "Tra=1"));
+        QVERIFY(rec->waitFor(Recorder::data(2, ARG_TRANSACTION_RESULT), 3000, mark) >= 0);
+        QCOMPARE(engine->CmdAnswer(ok, status), quint8(1));
+        QVERIFY(!ok);
+        QVERIFY(reader.send(beforeSend));
+        QTest::qWait(50);
+    }
+    mark = rec->size();
+    QCOMPARE(engine->CmdRequest('V', 'G', "9.9", ARG_CONFIG_GET_RESULT, 3000), quint8(QProtocole::REQ_QUEUED));
+    QCOMPARE(reader.nextFrame(3000), request('V', 'G', "9.9"));
+    if (!beforeSend.isEmpty())
+        QVERIFY(reader.send("te\x03" "012"));
+    QTest::qWait(frameAfterMs);
+    QVERIFY(reader.send(frame('A', '0', "late")));
+    if (!frameTaken) {
+        QVERIFY(rec->waitFor(Recorder::debug("PB=>late"), 3000, mark) >= 0);
+        QVERIFY(engine->Cmd.IsWaiting.load());
+        QTest::qWait(600);
+        QVERIFY(reader.send(frame('A', '0', "fresh")));
+    }
+    QVERIFY(rec->waitFor(Recorder::data(2, ARG_CONFIG_GET_RESULT), 5000, mark) >= 0);
+    QCOMPARE(engine->CmdAnswer(ok, status, text), quint8(1));
+    QVERIFY(ok);
+    QCOMPARE(text, frameTaken ? QString("late") : QString("fresh"));
 }
 
 void TestProtocole::requestWaitsWhileReaderStreams_data()
