@@ -14,6 +14,7 @@
 #include "badge/badgerecord.h"
 #include "blacklist/blacklisttext.h"
 #include "config/paramlogic.h"
+#include "config/configpage.h"
 #include "config/paramtree.h"
 #include "tests/support/windowfixture.h"
 #include "util/textutil.h"
@@ -70,7 +71,11 @@ class TestHostile : public QObject
     {
         return tree()->findItems(id, Qt::MatchExactly | Qt::MatchRecursive, TreeColumn::Identifier).value(0);
     }
-    bool idle() { return w.window->Protocole.Cmd.IsFree.load() && !w.window->Chain.isRunning(); }
+    bool idle()
+    {
+        return w.window->Protocole.Cmd.IsFree.load() && !w.window->Chain.isRunning()
+               && !w.window->Config->isBusy();
+    }
 
     QStringList treeState()
     {

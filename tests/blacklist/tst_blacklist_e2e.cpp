@@ -164,13 +164,17 @@ private slots:
         button("BTN_BlackListWriteToSupport")->click();
         QVERIFY(!button("BTN_BlackListWriteToSupport")->isEnabled());
         QVERIFY(!button("BTN_BlackListReadFromSupport")->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Add->FIN"), 10000);
-        for (const char *text : {"LN Put", "LN effacement->OK", "LN Add->OK"})
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Vérification->OK"), 10000);
+        for (const char *text : {"LN Put", "LN effacement->OK", "LN Add->OK", "LN Add->FIN"})
             QVERIFY2(status->contains(text), text);
-        QCOMPARE(requests, adds(ThreeEntries));
+        QCOMPARE(w->operatorAgrees.questions, 1);
+        const QStringList readBack{"FGFil=5;Pos=0", "FGFil=5;Pos=1", "FGFil=5;Pos=2", "FGFil=5;Pos=3"};
+        QCOMPARE(requests, adds(ThreeEntries) + readBack);
         QCOMPARE(w->sim.listFile().entries(), ThreeEntries);
         QCOMPARE(progress, (QStringList{"LN Ecriture 0 / 3", "LN Ecriture 1 / 3", "LN Ecriture 2 / 3",
-                                        "LN Ecriture 3 / 3"}));
+                                        "LN Ecriture 3 / 3", "LN Vérification 0 / 3",
+                                        "LN Vérification 1 / 3", "LN Vérification 2 / 3",
+                                        "LN Vérification 3 / 3"}));
         QTRY_VERIFY(button("BTN_BlackListReadFromSupport")->isEnabled());
 
         QuestionAnswerer yes(QMessageBox::Yes);
@@ -229,9 +233,10 @@ private slots:
     {
         w->sim.handleControlLine("liste ajoute UID=04A1");
         button("BTN_BlackListWriteToSupport")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Aucun liste à envoyer11"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Vérification->OK"), 5000);
+        QVERIFY(status->contains("LN Aucun liste à envoyer11"));
         flushRequests();
-        QCOMPARE(requests, QStringList{"FCFil=5"});
+        QCOMPARE(requests, (QStringList{"FCFil=5", "FGFil=5;Pos=0"}));
         QVERIFY(w->sim.listFile().entries().isEmpty());
     }
 

@@ -197,14 +197,23 @@ private slots:
         QCOMPARE(other.values(), r->values());
         QVERIFY(other.button("BTN_ReaderConfigSave")->isEnabled());
 
+        QStringList differing;  // what the other reader holds otherwise
+        for (const QString &id : r->sim.config().identifiers())
+            if (!id.startsWith("12.") && id != "6.0.2"
+                && other.sim.config().value(id) != r->sim.config().value(id))
+                differing << id;
+        QVERIFY(!differing.isEmpty());
+        // Its read was refused on the first reader: the file holds the
+        // tree's empty value, and the copy writes it.
+        differing << "6.0.2";
         other.clickAndWait("BTN_ReaderConfigSave");
         QCOMPARE(other.status(), QString("Vérification->OK"));
-        QCOMPARE(other.writes.filter(QRegularExpression("^\\d+\\.255\\.1=$")).size(), 7);
-        QCOMPARE(other.writes.size(), 140 - 5 + 7);
+        // The values the other reader already holds drop out.
+        QCOMPARE(other.writes.size(), differing.size() + other.writes.filter(QRegularExpression("^\\d+\\.255\\.1=$")).size());
+        for (const QString &id : differing.mid(0, differing.size() - 1))
+            QCOMPARE(other.sim.config().value(id), r->sim.config().value(id));
         QCOMPARE(other.writes.filter(QRegularExpression("^12\\.")), QStringList());
         QCOMPARE(other.writes.filter(QRegularExpression("^=")), QStringList());
-        QCOMPARE(other.sim.config().value("3.4.3"), r->sim.config().value("3.4.3"));
-        QCOMPARE(other.sim.config().value("2.0.10"), QString("0"));
     }
 
     void silentReaderStopsTheLoad()
