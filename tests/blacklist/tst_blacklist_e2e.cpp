@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QPlainTextEdit>
 #include <QtTest>
 
 #include "link/commands.h"
@@ -227,6 +228,33 @@ private slots:
         QCOMPARE(rows(), after);
         QCOMPARE(answerer.texts.size(), int(!before.isEmpty() && !mute));
         QTRY_VERIFY(button("BTN_BlackListWriteToSupport")->isEnabled());
+    }
+
+    // The reader's list is replaced only with the operator's yes, and what
+    // it kept is read back: a list it altered is reported.
+    void writeAskedFirstAndChecked()
+    {
+        for (const QString &row : ThreeRows)
+            addRow(row);
+        w->operatorAgrees.on = false;
+        {
+            QuestionAnswerer no(QMessageBox::No);
+            button("BTN_BlackListWriteToSupport")->click();
+            QCOMPARE(no.texts, QStringList{"Remplacer la liste noire du lecteur par les 3 lignes de la table ?"});
+        }
+        QVERIFY(status->contains("LN Ecriture->annulée"));
+        flushRequests();
+        QCOMPARE(requests, QStringList());
+
+        connect(&w->sim, &ReaderSim::requestReceived, this, [this](char c1, char c2, const QByteArray &p) {
+            if (c1 == 'F' && c2 == 'A' && p.contains("04D9F0A1"))
+                QTimer::singleShot(0, this, [this] { w->sim.handleControlLine("liste ajoute UID=FFFF"); });
+        });
+        QuestionAnswerer yes(QMessageBox::Yes);
+        button("BTN_BlackListWriteToSupport")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Vérification->ECHEC"), 10000);
+        QVERIFY(w->field<QPlainTextEdit>("TXTEDIT_Journal")->toPlainText()
+                    .contains("LN Vérification : 3 lignes envoyées, 4 relues"));
     }
 
     void emptyTableSendsOnlyTheClear()
