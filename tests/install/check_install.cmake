@@ -38,7 +38,7 @@ if(NOT EXISTS "${completion}")
     message(FATAL_ERROR "missing share/bash-completion/completions/kovrim-cli")
 endif()
 file(READ "${completion}" completionText)
-if(NOT completionText MATCHES "complete -F [_a-z]+ kovrim-cli")
+if(NOT completionText MATCHES "complete [^\n]*-F [_a-z]+ kovrim-cli")
     message(FATAL_ERROR "the bash completion does not complete kovrim-cli")
 endif()
 
