@@ -11,15 +11,15 @@ QString tr(const char *text)
 }
 
 // A command, whether it takes a FILE, and the options only it takes.
-struct CommandSpec {
+struct CommandShape {
     const char *name;
     bool takesFile;
     QStringList options;
 };
 
-const QList<CommandSpec> &Commands()
+const QList<CommandShape> &Commands()
 {
-    static const QList<CommandSpec> commands = {
+    static const QList<CommandShape> commands = {
         {"ports", false, {}},
         {"config-read", true, {}},
         {"config-diff", true, {}},
@@ -32,11 +32,11 @@ const QList<CommandSpec> &Commands()
     return commands;
 }
 
-const CommandSpec *FindCommand(const QString &name)
+const CommandShape *FindCommand(const QString &name)
 {
-    for (const CommandSpec &spec : Commands())
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandShape &shape : Commands())
+        if (name == QLatin1String(shape.name))
+            return &shape;
     return nullptr;
 }
 
@@ -140,13 +140,13 @@ bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions
         *error = tr("aucune commande");
         return false;
     }
-    const CommandSpec *spec = FindCommand(words.first());
-    if (!spec) {
+    const CommandShape *shape = FindCommand(words.first());
+    if (!shape) {
         *error = tr("commande inconnue : %1").arg(words.first());
         return false;
     }
     options->command = words.first();
-    const int fileCount = spec->takesFile ? 1 : 0;
+    const int fileCount = shape->takesFile ? 1 : 0;
     if (words.size() - 1 < fileCount) {
         *error = tr("%1 attend un FICHIER").arg(options->command);
         return false;
@@ -159,7 +159,7 @@ bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions
         options->file = words.at(1);
     static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait"};
     for (const QString &name : given) {
-        if (commandOptions.contains(name) && !spec->options.contains(name)) {
+        if (commandOptions.contains(name) && !shape->options.contains(name)) {
             *error = tr("%1 ne s'applique pas à %2").arg(name, options->command);
             return false;
         }
