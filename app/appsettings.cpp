@@ -1,6 +1,8 @@
 #include "app/appsettings.h"
 
+#include <QDir>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 SettingsStore Store = SettingsStore::None;
@@ -33,4 +35,11 @@ QString SettingsText(const QSettings &settings, const QString &key, int maxChars
         return QString();
     const QString text = value.toString();
     return text.size() <= maxChars ? text : QString();
+}
+
+QString OperatorFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents.isEmpty() ? QDir::homePath() : documents)
+        .filePath(QStringLiteral("KovrimManager"));
 }

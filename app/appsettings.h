@@ -19,4 +19,9 @@ std::unique_ptr<QSettings> SettingsStoreOpen();
 // maxChars (the file may have been edited by hand).
 QString SettingsText(const QSettings &settings, const QString &key, int maxChars);
 
+// The folder of the operator's files (configurations, blacklists, backups):
+// KovrimManager in his documents, or in his home when the system names no
+// documents folder. Not made here.
+QString OperatorFolder();
+
 #endif

@@ -11,6 +11,7 @@
 
 #include "link/commands.h"
 
+#include "app/appsettings.h"
 #include "app/portlist.h"
 #include "blacklist/blacklistpage.h"
 #include "config/configpage.h"
@@ -31,9 +32,7 @@ QString StartFolder()
 #else
     // The fixed Windows folder has no meaning here: the operator finds the
     // files in a folder of his documents.
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString folder = QDir(documents.isEmpty() ? QDir::homePath() : documents)
-                               .filePath(QStringLiteral("KovrimManager"));
+    const QString folder = OperatorFolder();
     QDir().mkpath(folder);
     return folder;
 #endif

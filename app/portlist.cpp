@@ -39,11 +39,19 @@ QString PortToolTip(const QString &description, const QString &manufacturer)
     return lines.join(QLatin1Char('\n'));
 }
 
+QList<SerialPortEntry> SerialPortEntries()
+{
+    QList<SerialPortEntry> entries;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        entries.append({info.portName(), info.description().trimmed(), info.manufacturer().trimmed()});
+    return entries;
+}
+
 QHash<QString, QString> SerialPortToolTips()
 {
     QHash<QString, QString> tips;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        tips.insert(info.portName(), PortToolTip(info.description(), info.manufacturer()));
+    for (const SerialPortEntry &entry : SerialPortEntries())
+        tips.insert(entry.name, PortToolTip(entry.description, entry.manufacturer));
     return tips;
 }
 

@@ -2,12 +2,21 @@
 #define PORTLIST_H
 
 #include <QHash>
+#include <QList>
 #include <QStringList>
 
 // Port names for the port choice: the preferred one first (when given),
 // then the enumerated ones in enumeration order, without repeating it.
 QStringList PortListMerge(const QString &preferred, const QStringList &enumerated);
 QStringList SerialPortNames(const QString &preferred);
+
+// An enumerated port as the system describes it.
+struct SerialPortEntry {
+    QString name;
+    QString description;
+    QString manufacturer;
+};
+QList<SerialPortEntry> SerialPortEntries();
 
 // Tooltip of a port in the list: its description and maker, the known ones.
 QString PortToolTip(const QString &description, const QString &manufacturer);

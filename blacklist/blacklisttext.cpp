@@ -1,6 +1,9 @@
 #include "blacklist/blacklisttext.h"
 
+#include <QCoreApplication>
 #include <QDate>
+#include <QFile>
+#include <QSaveFile>
 #include <QRegularExpression>
 #include <QTextCodec>
 
@@ -150,5 +153,58 @@ bool BlackListEntryToCells(const QString &entry, QStringList *cells)
         }
     }
     *cells = row;
+    return true;
+}
+
+QString BlackListCellsToLine(const QStringList &cells)
+{
+    QString line;
+    for (int column = 0; column < cells.size(); ++column)
+        line += BlackListCellClean(cells.at(column), column) + QLatin1Char(';');
+    return line;
+}
+
+bool BlackListFileContent(const QList<QStringList> &rows, QByteArray *content)
+{
+    QByteArray bytes;
+    for (const QStringList &cells : rows) {
+        const QByteArray line = BlackListCellsToLine(cells).toUtf8();
+        if (line.size() > MaxLineBytes)
+            return false;
+        bytes += line + '\n';
+    }
+    *content = bytes;
+    return true;
+}
+
+bool BlackListFileRead(const QString &path, QList<QStringList> *rows, QString *reason)
+{
+    reason->clear();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    // Read within the bound: a huge file is refused without being read whole.
+    const QByteArray content = file.read(MaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        *reason = QStringLiteral("lecture impossible");
+        return false;
+    }
+    return BlackListFileParse(content, rows, reason);
+}
+
+bool BlackListFileWrite(const QString &path, const QList<QStringList> &rows, QString *error)
+{
+    QByteArray content;
+    if (!BlackListFileContent(rows, &content)) {
+        *error = QCoreApplication::translate("BlackList", "ligne trop longue");
+        return false;
+    }
+    QSaveFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(content) != content.size()
+        || !file.commit()) {
+        *error = path.isEmpty() ? QCoreApplication::translate("BlackList", "aucun nom de fichier")
+                                : file.errorString();
+        return false;
+    }
     return true;
 }

@@ -48,6 +48,18 @@ QStringList BlackListLineToCells(const QString &line);
 bool BlackListFileParse(const QByteArray &content, QList<QStringList> *rows,
                         QString *reason = nullptr);
 
+// The line of a row: each cell cleaned, then ";".
+QString BlackListCellsToLine(const QStringList &cells);
+// The file of these rows, one UTF-8 line each. False when a line would be
+// longer than the file read accepts: the file must read back.
+bool BlackListFileContent(const QList<QStringList> &rows, QByteArray *content);
+// The rows of the file at `path`. False when it cannot be opened (*reason
+// empty) or is no blacklist text (*reason says why).
+bool BlackListFileRead(const QString &path, QList<QStringList> *rows, QString *reason);
+// Written aside and put in place only when complete: a failure leaves the
+// previous file as it was. *error says why.
+bool BlackListFileWrite(const QString &path, const QList<QStringList> &rows, QString *error);
+
 // "dd/MM/yy" to the reader's "yyMMdd"; empty when the text is no such date.
 QString BlackListDateToEntry(const QString &date);
 // The reader's "yyMMdd" to "dd/MM/yy"; any other text is kept as it is.

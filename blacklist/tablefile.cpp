@@ -1,7 +1,5 @@
 #include "blacklist/tablefile.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 #include <QTableWidget>
 
@@ -53,9 +51,7 @@ bool TableRowToLine(QTableWidget *table, int row, QString *out)
     out->clear();
     if (row < 0 || row >= table->rowCount())
         return false;
-    const QStringList cells = RowCells(table, row);
-    for (int column = 0; column < cells.size(); ++column)
-        *out += BlackListCellClean(cells.at(column), column) + QLatin1Char(';');
+    *out = BlackListCellsToLine(RowCells(table, row));
     return true;
 }
 
@@ -93,38 +89,22 @@ int BlackListRowToEntry(QTableWidget *table, int row, QString *out)
 bool TTableFile::TableSave(QTableWidget *table, const QString &fileName)
 {
     qDebug("Sauvegarde liste noire dans %s", qUtf8Printable(fileName));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    QString line;
-    for (int row = 0; TableRowToLine(table, row, &line); ++row) {
-        const QByteArray bytes = line.toUtf8() + '\n';
-        // A line the load would refuse is not written: the file must read back.
-        if (bytes.size() - 1 > MaxLineBytes || file.write(bytes) != bytes.size()) {
-            file.cancelWriting();
-            return false;
-        }
-    }
-    return file.commit();
+    QList<QStringList> rows;
+    for (int row = 0; row < table->rowCount(); ++row)
+        rows.append(RowCells(table, row));
+    QString error;
+    return BlackListFileWrite(fileName, rows, &error);
 }
 
 bool TTableFile::TableLoad(QTableWidget *table, const QString &fileName)
 {
     qDebug("load liste noire dans %s", qUtf8Printable(fileName));
-    LoadError.clear();
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
     // Read whole, within its bound, before touching the table: a file that
     // turns out unreadable must not cost the rows shown.
-    const QByteArray content = file.read(MaxFileBytes + 1);
     QList<QStringList> rows;
-    if (file.error() != QFileDevice::NoError) {
-        LoadError = QStringLiteral("lecture impossible");
-        return false;
-    }
-    if (!BlackListFileParse(content, &rows, &LoadError)) {
-        qDebug("load liste noire : %s", qUtf8Printable(LoadError));
+    if (!BlackListFileRead(fileName, &rows, &LoadError)) {
+        if (!LoadError.isEmpty())
+            qDebug("load liste noire : %s", qUtf8Printable(LoadError));
         return false;
     }
     TableRowsReplace(table, rows);

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <algorithm>
 
+#include "app/appsettings.h"
 #include "config/configmodel.h"
 
 namespace {
@@ -99,12 +100,37 @@ QString ConfigBackupWrite(const QString &folder, const ConfigModel &model, const
         *error = tr("dossier %1 impossible à créer").arg(QDir::toNativeSeparators(folder));
         return QString();
     }
-    const QString path = QDir(folder).filePath(ConfigBackupName(model, when));
-    QSaveFile file(path);
     const QByteArray content = model.readerValuesContent();
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
-        *error = file.errorString();
-        return QString();
+    const QString name = ConfigBackupName(model, when);
+    // Readers of one site written in the same second (several processes, or
+    // factory-fresh readers that share their identification) each keep
+    // their backup: an existing file is never replaced, the next free
+    // number is taken instead, atomically.
+    for (int copy = 1; copy <= ConfigBackupCopiesMax; ++copy) {
+        QString numbered = name;
+        if (copy > 1)
+            numbered.insert(name.size() - 4, QStringLiteral("-%1").arg(copy));
+        const QString path = QDir(folder).filePath(numbered);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (file.exists())
+                continue;
+            *error = file.errorString();
+            return QString();
+        }
+        if (file.write(content) != content.size() || !file.flush()) {
+            *error = file.errorString();
+            file.close();
+            file.remove();
+            return QString();
+        }
+        return path;
     }
-    return path;
+    *error = tr("plus de %1 sauvegardes de ce lecteur dans la même seconde").arg(ConfigBackupCopiesMax);
+    return QString();
+}
+
+QString ConfigBackupFolderDefault()
+{
+    return QDir(OperatorFolder()).filePath(QStringLiteral("sauvegardes"));
 }

@@ -29,7 +29,13 @@ bool ConfigFileSave(const QString &path, const ConfigModel &model, QString *erro
 // reader's values ("inconnu" where not known).
 QString ConfigBackupName(const ConfigModel &model, const QDateTime &when);
 // Writes the values known from the reader into `folder` (made if missing).
-// Returns the file's path, or an empty text with *error saying why.
+// An existing backup is never replaced: the name then takes "-2", "-3"...
+// before ".txt". Returns the file's path, or an empty text with *error
+// saying why.
+constexpr int ConfigBackupCopiesMax = 1000;
+// Where a write keeps its backups unless told otherwise: "sauvegardes" in
+// the operator's folder.
+QString ConfigBackupFolderDefault();
 QString ConfigBackupWrite(const QString &folder, const ConfigModel &model, const QDateTime &when,
                           QString *error);
 

@@ -8,6 +8,18 @@ ReaderClockTexts ClockTexts(const QDateTime &moment)
     return {moment.toString(QStringLiteral("dd/MM/yy")), moment.toString(QStringLiteral("HH:mm"))};
 }
 
+QDateTime ClockMoment(const ReaderClockTexts &texts)
+{
+    QDate date = QDate::fromString(texts.date.trimmed(), QStringLiteral("dd/MM/yy"));
+    // Two-digit years read as 19xx.
+    if (date.isValid() && date.year() < 2000)
+        date = date.addYears(100);
+    const QTime time = QTime::fromString(texts.time.trimmed(), QStringLiteral("HH:mm"));
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time);
+}
+
 ClockJob::ClockJob(ReaderSession &session, QObject *parent)
     : ReaderJob(session, CHAIN_CLOCK, parent)
 {

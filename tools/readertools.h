@@ -8,6 +8,9 @@
 namespace ReaderToolId {
 const char *const Date = "12.255.8";
 const char *const Time = "12.255.9";
+// The reader's clock as it tells it: "HH:mm" and "dd/MM/yy".
+const char *const ClockTime = "12.3";
+const char *const ClockDate = "12.4";
 const char *const TestOutput1 = "12.255.7.0";
 const char *const TestOutput2 = "12.255.7.1";
 }
@@ -19,5 +22,8 @@ struct ReaderClockTexts {
     QString time;
 };
 ReaderClockTexts ClockTexts(const QDateTime &moment);
+// The moment the reader's texts name (to the minute, in the 2000s); invalid
+// when they name none.
+QDateTime ClockMoment(const ReaderClockTexts &texts);
 
 #endif

@@ -157,6 +157,26 @@ private slots:
         QVERIFY(payloads.isEmpty());
     }
 
+    // Two readers with the same identification backed up in the same
+    // second: both backups stay, neither replaces the other.
+    void backupsOfOneSecondAreAllKept()
+    {
+        QTemporaryDir folder;
+        QCOMPARE(load(), JobOutcome::Done);
+        const QDateTime when(QDate(2026, 12, 8), QTime(2, 30, 0));
+        QString error;
+        const QString first = ConfigBackupWrite(folder.path(), *model, when, &error);
+        const QString second = ConfigBackupWrite(folder.path(), *model, when, &error);
+        QVERIFY2(!first.isEmpty() && !second.isEmpty(), qPrintable(error));
+        QVERIFY(first != second);
+        QVERIFY(second.endsWith("-20261208-023000-2.txt"));
+        for (const QString &path : {first, second}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), model->readerValuesContent());
+        }
+    }
+
     // Unanswered requests and a lost link end each job with its outcome;
     // a load that stops leaves the model as it was.
     void timeOutsAndLostLink_data()

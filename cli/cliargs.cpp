@@ -1,0 +1,227 @@
+#include "cli/cliargs.h"
+
+#include <QCoreApplication>
+#include <QHash>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("kovrim-cli", text);
+}
+
+// A command, whether it takes a FILE, and the options only it takes.
+struct CommandShape {
+    const char *name;
+    bool takesFile;
+    QStringList options;
+};
+
+const QList<CommandShape> &Commands()
+{
+    static const QList<CommandShape> commands = {
+        {"ports", false, {}},
+        {"config-read", true, {}},
+        {"config-diff", true, {}},
+        {"config-write", true, {"--dry-run", "--backup-dir"}},
+        {"blacklist-read", true, {}},
+        {"blacklist-write", true, {}},
+        {"clock-set", false, {"--check"}},
+        {"badge-read", false, {"--wait"}},
+    };
+    return commands;
+}
+
+const CommandShape *FindCommand(const QString &name)
+{
+    for (const CommandShape &shape : Commands())
+        if (name == QLatin1String(shape.name))
+            return &shape;
+    return nullptr;
+}
+
+// Options that take a value, as "--name VALUE" or "--name=VALUE".
+bool TakesValue(const QString &name)
+{
+    return name == QLatin1String("--port") || name == QLatin1String("--backup-dir")
+           || name == QLatin1String("--wait");
+}
+
+bool KnownOption(const QString &name)
+{
+    static const QStringList known = {"--port", "--json", "--progress", "--dry-run", "--check",
+                                      "--backup-dir", "--wait", "--help", "--version"};
+    return known.contains(name);
+}
+
+bool SetOption(const QString &name, const QString &value, CliOptions *options, QString *error)
+{
+    if (name == QLatin1String("--port"))
+        options->port = value;
+    else if (name == QLatin1String("--backup-dir"))
+        options->backupDir = value;
+    else if (name == QLatin1String("--wait")) {
+        bool ok = false;
+        options->waitSeconds = value.toInt(&ok);
+        if (!ok || options->waitSeconds < 1 || options->waitSeconds > 3600) {
+            *error = tr("--wait attend un nombre de secondes de 1 à 3600 : « %1 »").arg(value);
+            return false;
+        }
+    } else if (name == QLatin1String("--json"))
+        options->json = true;
+    else if (name == QLatin1String("--progress"))
+        options->progress = true;
+    else if (name == QLatin1String("--dry-run"))
+        options->dryRun = true;
+    else if (name == QLatin1String("--check"))
+        options->check = true;
+    else if (name == QLatin1String("--help"))
+        options->help = true;
+    else if (name == QLatin1String("--version"))
+        options->version = true;
+    if (TakesValue(name) && value.isEmpty() && error->isEmpty())
+        *error = tr("%1 attend une valeur").arg(name);
+    return error->isEmpty();
+}
+
+// The options and the words that are not options, in order.
+bool Split(const QStringList &arguments, CliOptions *options, QStringList *words,
+           QStringList *given, QString *error)
+{
+    bool optionsEnd = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (optionsEnd || argument == QLatin1String("-") || !argument.startsWith(QLatin1Char('-'))) {
+            *words << argument;
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnd = true;
+            continue;
+        }
+        QString name = argument;
+        if (name == QLatin1String("-h"))
+            name = QStringLiteral("--help");
+        else if (name == QLatin1String("-V"))
+            name = QStringLiteral("--version");
+        QString value;
+        const int equals = name.indexOf(QLatin1Char('='));
+        const bool inlineValue = equals > 0;
+        if (inlineValue) {
+            value = name.mid(equals + 1);
+            name = name.left(equals);
+        }
+        if (!KnownOption(name)) {
+            *error = tr("option inconnue : %1").arg(argument);
+            return false;
+        }
+        if (inlineValue && !TakesValue(name)) {
+            *error = tr("%1 ne prend pas de valeur").arg(name);
+            return false;
+        }
+        if (TakesValue(name) && !inlineValue) {
+            if (i + 1 >= arguments.size()) {
+                *error = tr("%1 attend une valeur").arg(name);
+                return false;
+            }
+            value = arguments.at(++i);
+        }
+        *given << name;
+        if (!SetOption(name, value, options, error))
+            return false;
+    }
+    return true;
+}
+
+bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions *options,
+                  QString *error)
+{
+    if (words.isEmpty()) {
+        *error = tr("aucune commande");
+        return false;
+    }
+    const CommandShape *shape = FindCommand(words.first());
+    if (!shape) {
+        *error = tr("commande inconnue : %1").arg(words.first());
+        return false;
+    }
+    options->command = words.first();
+    const int fileCount = shape->takesFile ? 1 : 0;
+    if (words.size() - 1 < fileCount) {
+        *error = tr("%1 attend un FICHIER").arg(options->command);
+        return false;
+    }
+    if (words.size() - 1 > fileCount) {
+        *error = tr("argument en trop pour %1 : %2").arg(options->command, words.at(fileCount + 1));
+        return false;
+    }
+    if (fileCount)
+        options->file = words.at(1);
+    static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait"};
+    for (const QString &name : given) {
+        if (commandOptions.contains(name) && !shape->options.contains(name)) {
+            *error = tr("%1 ne s'applique pas à %2").arg(name, options->command);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool CliParse(const QStringList &arguments, CliOptions *options, QString *error)
+{
+    *options = CliOptions();
+    error->clear();
+    QStringList words;
+    QStringList given;
+    if (!Split(arguments, options, &words, &given, error))
+        return false;
+    if (options->help || options->version)
+        return true;
+    return CheckCommand(words, given, options, error);
+}
+
+QString CliVersion()
+{
+    return QStringLiteral("kovrim-cli %1").arg(QCoreApplication::applicationVersion());
+}
+
+QString CliHelp()
+{
+    return tr(
+        "Usage : kovrim-cli [--port PORT] [--json] [--progress] COMMANDE [ARGUMENTS]\n"
+        "\n"
+        "Le travail de la fenêtre KovrimManager sur un lecteur de badges, depuis un\n"
+        "terminal, une tâche cron ou un outil de parc : un lecteur par processus.\n"
+        "\n"
+        "Commandes :\n"
+        "  ports                     ports série, avec leur description et leur fabricant\n"
+        "  config-read FICHIER       lit les paramètres du lecteur dans un fichier de\n"
+        "                            configuration (- : sortie standard)\n"
+        "  config-diff FICHIER       paramètres dont la valeur du lecteur diffère du fichier\n"
+        "  config-write FICHIER      écrit les paramètres qui diffèrent du fichier : sauvegarde\n"
+        "                            des valeurs remplacées, écriture, validation, relecture\n"
+        "      --dry-run             montre ce qui serait écrit, n'écrit rien\n"
+        "      --backup-dir DOSSIER  dossier des sauvegardes\n"
+        "                            (défaut : Documents/KovrimManager/sauvegardes)\n"
+        "  blacklist-read FICHIER    liste noire du lecteur dans un fichier (- : sortie standard)\n"
+        "  blacklist-write FICHIER   envoie la liste noire du fichier, puis la relit\n"
+        "  clock-set                 met le lecteur à la date et à l'heure du PC\n"
+        "      --check               lit seulement l'heure du lecteur et affiche l'écart\n"
+        "  badge-read                attend un badge, le lit, affiche ses champs (clé=valeur)\n"
+        "      --wait SECONDES       attente maximale du badge (défaut : 10)\n"
+        "\n"
+        "Options :\n"
+        "  --port PORT               port série (défaut : le premier port listé)\n"
+        "  --json                    un objet JSON par résultat sur la sortie standard\n"
+        "  --progress                avancement sur la sortie d'erreur même hors terminal\n"
+        "  -h, --help                cette aide\n"
+        "  -V, --version             la version\n"
+        "\n"
+        "Codes de sortie :\n"
+        "  0 fait   10 config-diff : différences   1 refus du lecteur   2 pas de réponse\n"
+        "  3 port impossible à ouvrir ou perdu   4 la relecture diffère de l'écriture\n"
+        "  64 ligne de commande incorrecte   65 fichier d'entrée illisible\n"
+        "  73 sauvegarde ou fichier de sortie impossible à écrire\n");
+}

@@ -1,0 +1,31 @@
+#ifndef CLIARGS_H
+#define CLIARGS_H
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for. Options may come before or after the
+// command; each is accepted only by the commands it means something to.
+struct CliOptions {
+    QString command;     // "config-read", ...; empty with --help or --version
+    QString file;        // the command's FILE, "-" for standard input or output
+    QString port;        // empty: the first listed port
+    QString backupDir;   // empty: the window's backup folder
+    int waitSeconds = 10;
+    bool json = false;
+    bool progress = false;
+    bool dryRun = false;
+    bool check = false;
+    bool help = false;
+    bool version = false;
+};
+
+// False, with *error saying why in the operator's words, for a command line
+// that is not one of the tool's (exit status 64). `arguments` excludes the
+// program name.
+bool CliParse(const QStringList &arguments, CliOptions *options, QString *error);
+
+QString CliHelp();
+QString CliVersion();
+
+#endif

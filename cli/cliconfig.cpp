@@ -1,0 +1,190 @@
+// The configuration commands: read, compare and write the reader's
+// parameters against a configuration file, with the window's safe write.
+#include <QCoreApplication>
+#include <QJsonObject>
+#include <algorithm>
+
+#include "cli/cliexit.h"
+#include "cli/clioutput.h"
+#include "cli/clirunner.h"
+#include "config/configjobs.h"
+#include "config/configmodel.h"
+#include "config/configstore.h"
+#include "link/readersession.h"
+
+namespace {
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("kovrim-cli", text);
+}
+
+QString Quoted(const QString &text)
+{
+    return QStringLiteral("« %1 »").arg(text);
+}
+
+// What the reader holds, as the technician reads it.
+QString ReaderValueText(const ConfigParameter &parameter)
+{
+    return parameter.readerKnown ? parameter.readerValue : tr("(inconnue)");
+}
+}
+
+int CliRunner::loadReader(ConfigModel &model)
+{
+    if (const int status = openPort())
+        return status;
+    ConfigLoadJob job(*m_session, model);
+    return runJob(job);
+}
+
+int CliRunner::readConfigFile(const ConfigModel &model, QList<ConfigLine> *lines)
+{
+    QString refusal;
+    if (!ConfigFileRead(inputPath(), lines, &refusal)) {
+        m_out.message(refusal.isEmpty()
+                          ? tr("Fichier %1 illisible : ouverture impossible.").arg(m_options.file)
+                          : tr("Fichier %1 illisible : %2.").arg(m_options.file, refusal));
+        return CliExit::InputFile;
+    }
+    // A file that names no parameter is no configuration: writing "nothing
+    // differs" for it would be a lie.
+    const bool named = std::any_of(lines->cbegin(), lines->cend(), [&](const ConfigLine &line) {
+        return model.find(line.identifier) != nullptr;
+    });
+    if (!named) {
+        m_out.message(tr("Fichier %1 illisible : aucun paramètre du lecteur.").arg(m_options.file));
+        return CliExit::InputFile;
+    }
+    return CliExit::Done;
+}
+
+int CliRunner::configRead()
+{
+    ConfigModel model;
+    if (const int status = loadReader(model))
+        return status;
+    m_out.set(QStringLiteral("parameters"), model.itemOrder().size());
+    if (m_options.file == QLatin1String("-")) {
+        if (m_out.json()) {
+            QJsonObject values;
+            for (const QString &identifier : model.itemOrder())
+                values.insert(identifier, model.value(identifier));
+            m_out.set(QStringLiteral("values"), values);
+            return CliExit::Done;
+        }
+        return writeOutput(ConfigFileContent(model));
+    }
+    QString error;
+    if (!ConfigFileSave(m_options.file, model, &error)) {
+        m_out.message(tr("Fichier %1 impossible à écrire : %2.").arg(m_options.file, error));
+        return CliExit::OutputFile;
+    }
+    m_out.set(QStringLiteral("file"), m_options.file);
+    m_out.message(tr("%1 paramètres lus dans %2.").arg(model.itemOrder().size()).arg(m_options.file));
+    return CliExit::Done;
+}
+
+// The file laid over the reader's values: what differs is marked, as in
+// the window after "Charger". Read-only parameters never differ: nothing
+// can write them, and the reader's clock changes every minute.
+int CliRunner::configChanges(QList<ConfigLine> *lines, ConfigModel &model)
+{
+    if (const int status = readConfigFile(model, lines))
+        return status;
+    if (const int status = loadReader(model))
+        return status;
+    model.applyFile(*lines);
+    return CliExit::Done;
+}
+
+int CliRunner::configDiff()
+{
+    ConfigModel model;
+    QList<ConfigLine> lines;
+    if (const int status = configChanges(&lines, model))
+        return status;
+    const QList<ConfigChange> changes = model.changes();
+    for (const ConfigChange &change : changes) {
+        const ConfigParameter &parameter = *model.find(change.identifier);
+        m_out.result(tr("%1 (%2) : lecteur %3, fichier %4")
+                         .arg(change.identifier, parameter.label,
+                              parameter.readerKnown ? Quoted(parameter.readerValue) : tr("(inconnue)"),
+                              Quoted(change.value)));
+        m_out.append(QStringLiteral("differences"),
+                     QJsonObject{{"id", change.identifier},
+                                 {"label", parameter.label},
+                                 {"reader", parameter.readerKnown ? QJsonValue(parameter.readerValue)
+                                                                  : QJsonValue()},
+                                 {"file", change.value}});
+    }
+    if (changes.isEmpty())
+        m_out.set(QStringLiteral("differences"), QJsonArray());
+    return changes.isEmpty() ? CliExit::Done : CliExit::Differences;
+}
+
+int CliRunner::configWrite()
+{
+    ConfigModel model;
+    QList<ConfigLine> lines;
+    if (const int status = configChanges(&lines, model))
+        return status;
+    if (m_options.dryRun) {
+        reportDryRun(model);
+        return CliExit::Done;
+    }
+    if (model.changes().isEmpty()) {
+        m_out.message(tr("Le lecteur a déjà la configuration du fichier : rien à écrire."));
+        return CliExit::Done;
+    }
+    ConfigSaveJob job(*m_session, model);
+    job.setBackupFolder(m_options.backupDir.isEmpty() ? ConfigBackupFolderDefault()
+                                                      : m_options.backupDir);
+    job.setCheck(true);
+    const int status = runJob(job);
+    reportWrite(job);
+    return status;
+}
+
+void CliRunner::reportDryRun(const ConfigModel &model)
+{
+    const QList<ConfigChange> changes = model.changes();
+    for (const ConfigChange &change : changes) {
+        const ConfigParameter &parameter = *model.find(change.identifier);
+        m_out.result(tr("À écrire : %1 = %2 (lecteur : %3)")
+                         .arg(change.identifier, Quoted(change.value), ReaderValueText(parameter)));
+        m_out.append(QStringLiteral("writes"),
+                     QJsonObject{{"id", change.identifier}, {"value", change.value}, {"done", false}});
+    }
+    m_out.set(QStringLiteral("dry_run"), true);
+    m_out.message(tr("Essai : rien n'a été écrit (%1 paramètre(s) à écrire).").arg(changes.size()));
+}
+
+void CliRunner::reportWrite(const ConfigSaveJob &job)
+{
+    if (!job.backupPath().isEmpty()) {
+        m_out.result(tr("Sauvegarde : %1").arg(job.backupPath()));
+        m_out.set(QStringLiteral("backup"), job.backupPath());
+    }
+    for (const ConfigChange &change : job.written()) {
+        m_out.result(tr("Ecriture %1 = %2 : OK").arg(change.identifier, Quoted(change.value)));
+        m_out.append(QStringLiteral("writes"),
+                     QJsonObject{{"id", change.identifier}, {"value", change.value}, {"done", true}});
+    }
+    for (const QString &object : job.committed()) {
+        m_out.result(tr("Validation de l'objet %1 : OK").arg(object));
+        m_out.append(QStringLiteral("commits"), object);
+    }
+    for (const ConfigSaveJob::Check &check : job.checks()) {
+        const QString shown = check.equal() ? tr("OK")
+                              : check.answered ? tr("ECHEC, relu %1").arg(Quoted(check.read))
+                                               : tr("ECHEC, pas de valeur relue");
+        m_out.result(tr("Vérification %1 = %2 : %3")
+                         .arg(check.identifier, Quoted(check.written), shown));
+        m_out.append(QStringLiteral("checks"),
+                     QJsonObject{{"id", check.identifier},
+                                 {"written", check.written},
+                                 {"read", check.answered ? QJsonValue(check.read) : QJsonValue()},
+                                 {"ok", check.equal()}});
+    }
+}

@@ -1,0 +1,149 @@
+// The other commands: ports, blacklist, clock and badge.
+#include <QCoreApplication>
+#include <QJsonObject>
+
+#include "app/portlist.h"
+#include "blacklist/blacklistjobs.h"
+#include "blacklist/blacklisttext.h"
+#include "cli/cliexit.h"
+#include "cli/clioutput.h"
+#include "cli/clirunner.h"
+#include "config/configjobs.h"
+#include "link/readersession.h"
+#include "tools/clockjob.h"
+
+namespace {
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("kovrim-cli", text);
+}
+
+}
+
+int CliRunner::ports()
+{
+    const QList<SerialPortEntry> entries = SerialPortEntries();
+    for (const SerialPortEntry &entry : entries) {
+        QStringList parts{entry.name};
+        if (!entry.description.isEmpty())
+            parts << entry.description;
+        if (!entry.manufacturer.isEmpty())
+            parts << entry.manufacturer;
+        m_out.result(parts.join(QStringLiteral("\t")));
+        m_out.append(QStringLiteral("ports"), QJsonObject{{"name", entry.name},
+                                                          {"description", entry.description},
+                                                          {"manufacturer", entry.manufacturer}});
+    }
+    if (entries.isEmpty()) {
+        m_out.set(QStringLiteral("ports"), QJsonArray());
+        m_out.message(tr("Aucun port série trouvé."));
+    }
+    return CliExit::Done;
+}
+
+int CliRunner::blacklistRead()
+{
+    if (const int status = openPort())
+        return status;
+    BlackListReadJob job(*m_session);
+    if (const int status = runJob(job))
+        return status;
+    m_out.set(QStringLiteral("entries"), QJsonArray::fromStringList(job.entries()));
+    QByteArray content;
+    if (!BlackListFileContent(job.rows(), &content)) {
+        m_out.message(tr("Liste noire du lecteur impossible à écrire : ligne trop longue."));
+        return CliExit::OutputFile;
+    }
+    if (m_options.file == QLatin1String("-"))
+        return m_out.json() ? CliExit::Done : writeOutput(content);
+    QString error;
+    if (!BlackListFileWrite(m_options.file, job.rows(), &error)) {
+        m_out.message(tr("Fichier %1 impossible à écrire : %2.").arg(m_options.file, error));
+        return CliExit::OutputFile;
+    }
+    m_out.set(QStringLiteral("file"), m_options.file);
+    m_out.message(tr("%1 ligne(s) de liste noire lue(s) dans %2.").arg(job.rows().size()).arg(m_options.file));
+    return CliExit::Done;
+}
+
+int CliRunner::blacklistWrite()
+{
+    QList<QStringList> rows;
+    QString refusal;
+    if (!BlackListFileRead(inputPath(), &rows, &refusal)) {
+        m_out.message(refusal.isEmpty()
+                          ? tr("Fichier %1 illisible : ouverture impossible.").arg(m_options.file)
+                          : tr("Fichier %1 illisible : %2.").arg(m_options.file, refusal));
+        return CliExit::InputFile;
+    }
+    QStringList entries;
+    for (const QStringList &cells : qAsConst(rows))
+        entries << BlackListCellsToEntry(cells);
+    if (const int status = openPort())
+        return status;
+    BlackListWriteJob write(*m_session);
+    write.setEntries(entries);
+    if (const int status = runJob(write))
+        return status;
+    m_out.result(tr("%1 ligne(s) envoyée(s)").arg(entries.size()));
+    m_out.set(QStringLiteral("sent"), entries.size());
+    // What the reader kept, read back.
+    BlackListReadJob read(*m_session);
+    if (const int status = runJob(read))
+        return status;
+    const QString difference = BlackListFirstDifference(entries, read.entries());
+    if (!difference.isEmpty()) {
+        m_out.message(tr("Relecture : %1").arg(difference));
+        m_out.set(QStringLiteral("difference"), difference);
+        return CliExit::CheckFailed;
+    }
+    m_out.result(tr("Relecture : %1 ligne(s), identiques").arg(read.entries().size()));
+    return CliExit::Done;
+}
+
+int CliRunner::clockSet()
+{
+    if (const int status = openPort())
+        return status;
+    const QDateTime now = QDateTime::currentDateTime();
+    ClockJob job(*m_session);
+    job.setMoment(now);
+    if (const int status = runJob(job))
+        return status;
+    const ReaderClockTexts texts = ClockTexts(now);
+    m_out.result(tr("Lecteur mis à l'heure : %1 %2").arg(texts.date, texts.time));
+    m_out.set(QStringLiteral("date"), texts.date);
+    m_out.set(QStringLiteral("time"), texts.time);
+    return CliExit::Done;
+}
+
+int CliRunner::clockCheck()
+{
+    if (const int status = openPort())
+        return status;
+    ConfigReadJob job(*m_session);
+    job.setIdentifiers({ReaderToolId::ClockDate, ReaderToolId::ClockTime}, tr("Horloge"));
+    if (const int status = runJob(job))
+        return status;
+    const QList<ConfigRead> &reads = job.reads();
+    const QDateTime now = QDateTime::currentDateTime();
+    const bool accepted = reads.size() == 2 && reads.at(0).accepted && reads.at(1).accepted;
+    const ReaderClockTexts texts{reads.value(0).value, reads.value(1).value};
+    const QDateTime reader = accepted ? ClockMoment(texts) : QDateTime();
+    if (!reader.isValid()) {
+        m_out.message(accepted ? tr("Le lecteur donne une heure illisible : %1 %2.").arg(texts.date, texts.time)
+                               : tr("Le lecteur ne donne pas son heure."));
+        return CliExit::Refused;
+    }
+    // The reader tells the minute: the drift is known to the minute.
+    const QDateTime pcMinute(now.date(), QTime(now.time().hour(), now.time().minute()));
+    const qint64 drift = pcMinute.secsTo(reader);
+    m_out.result(tr("Lecteur : %1 %2, PC : %3, écart : %4%5 min")
+                     .arg(texts.date, texts.time, now.toString(QStringLiteral("dd/MM/yy HH:mm")))
+                     .arg(drift > 0 ? QStringLiteral("+") : QString())
+                     .arg(drift / 60));
+    m_out.set(QStringLiteral("reader"), reader.toString(Qt::ISODate));
+    m_out.set(QStringLiteral("pc"), now.toString(Qt::ISODate));
+    m_out.set(QStringLiteral("drift_seconds"), double(drift));
+    return CliExit::Done;
+}

@@ -1,0 +1,256 @@
+// kovrim-cli end to end: the built program against simulated readers on
+// pseudo-terminals, as a technician or a fleet tool runs it.
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "tests/cli/clirun.h"
+#include "tests/cli/clisim.h"
+
+namespace {
+QStringList ReadLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+bool WriteText(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// The reader's clock parameters change every minute.
+bool IsClock(const QString &identifier)
+{
+    return identifier == "12.3" || identifier == "12.4";
+}
+}
+
+class TestCliE2e : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<LinkedSim> r;
+    QTemporaryDir files;
+
+    QString path(const QString &name) const { return files.filePath(name); }
+    CliRun cli(QStringList arguments, int timeoutMs = 60000)
+    {
+        return RunCli(QStringList{"--port", r->link} + arguments, timeoutMs);
+    }
+    // A file of the reader's configuration with three values changed.
+    QString changedFile()
+    {
+        const CliRun read = cli({"config-read", path("site.txt")});
+        if (read.exitCode != 0)
+            return QString();
+        QStringList lines = ReadLines(path("site.txt"));
+        lines.replaceInStrings(QRegularExpression("^10\\.1=.*"), "10.1=4000");
+        lines.replaceInStrings(QRegularExpression("^3\\.0\\.1=.*"), "3.0.1=Laverie de la Gare");
+        lines.replaceInStrings(QRegularExpression("^3\\.4\\.0=.*"), "3.4.0=1");
+        WriteText(path("site.txt"), lines.join('\n').toUtf8() + '\n');
+        return path("site.txt");
+    }
+
+private slots:
+    void init()
+    {
+        r = std::make_unique<LinkedSim>();
+        QVERIFY(r->start());
+    }
+    void cleanup() { r.reset(); }
+
+    void configReadGivesTheReaderValues()
+    {
+        const CliRun run = cli({"config-read", path("lu.txt")});
+        QCOMPARE(run.exitCode, 0);
+        const QStringList lines = ReadLines(path("lu.txt"));
+        QCOMPARE(lines.size(), 143);
+        for (const QString &line : lines) {
+            const QString identifier = line.section('=', 0, 0);
+            if (!IsClock(identifier))
+                QCOMPARE(line.section('=', 1), r->sim.config().value(identifier));
+        }
+        // "-": the same file on standard output.
+        const CliRun out = cli({"config-read", "-"});
+        QCOMPARE(out.exitCode, 0);
+        QCOMPARE(out.outLines().size(), 143);
+    }
+
+    // Three values changed: seen, tried, written with backup and check, then
+    // in step.
+    void diffDryRunWriteThenInStep()
+    {
+        const QString file = changedFile();
+        QVERIFY(!file.isEmpty());
+        const CliRun diff = cli({"config-diff", file});
+        QCOMPARE(diff.exitCode, 10);
+        QCOMPARE(diff.outLines().size(), 3);
+        QVERIFY2(diff.out.contains("10.1 (") && diff.out.contains("« 5000 »")
+                     && diff.out.contains("« 4000 »"), qPrintable(diff.out));
+
+        const CliRun dry = cli({"config-write", file, "--dry-run"});
+        QCOMPARE(dry.exitCode, 0);
+        QCOMPARE(dry.outLines().size(), 3);
+        QVERIFY(r->putPayloads.isEmpty());
+
+        const QString backups = path("sauvegardes");
+        const CliRun write = cli({"config-write", file, "--backup-dir", backups});
+        QVERIFY2(write.exitCode == 0, qPrintable(write.err));
+        QCOMPARE(r->putPayloads, (QStringList{"3.0.1=Laverie de la Gare", "3.4.0=1", "10.1=4000",
+                                              "3.255.1=", "10.255.1="}));
+        QCOMPARE(r->sim.config().value("10.1"), QString("4000"));
+        QCOMPARE(write.out.count(QRegularExpression(": OK\\n")), 3 + 2 + 3);
+        const QStringList saved = QDir(backups).entryList({"lecteur-*.txt"}, QDir::Files);
+        QCOMPARE(saved.size(), 1);
+        QVERIFY(ReadLines(QDir(backups).filePath(saved.first())).contains("10.1=5000"));
+
+        const CliRun after = cli({"config-diff", file});
+        QCOMPARE(after.exitCode, 0);
+        QVERIFY(after.out.isEmpty());
+    }
+
+    void refusedWriteStopsBeforeAnyCommit()
+    {
+        const QString file = changedFile();
+        r->sim.config().refuseWrites("3.4.0", true);
+        const CliRun run = cli({"config-write", file, "--backup-dir", path("b")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(r->commits().isEmpty());
+        QVERIFY2(run.err.contains("3.4.0 refusée"), qPrintable(run.err));
+    }
+
+    void silentReaderEndsWithinTheTimeOut()
+    {
+        r->sim.setSilent(true);
+        const CliRun run = cli({"config-read", path("x.txt")});
+        QCOMPARE(run.exitCode, 2);
+        // One read's time-out, and the start of the program.
+        QVERIFY2(run.elapsedMs < 1000 + 2000, qPrintable(QString::number(run.elapsedMs)));
+        QVERIFY(!QFile::exists(path("x.txt")));
+    }
+
+    void missingPortSaysSo()
+    {
+        const CliRun run = RunCli({"--port", path("absent"), "clock-set"});
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains("ce port n'existe pas"), qPrintable(run.err));
+    }
+
+    void unreadableInput_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("content");  // empty: no file
+        QTest::newRow("config, missing") << "config-write" << QByteArray();
+        QTest::newRow("config, binary") << "config-diff" << QByteArray("10.1=4\x01\x02\x03", 7);
+        QTest::newRow("config, no parameter") << "config-write" << QByteArray("a=b\nc=d\n");
+        QTest::newRow("blacklist, missing") << "blacklist-write" << QByteArray();
+        QTest::newRow("blacklist, binary") << "blacklist-write" << QByteArray("a;\x00;b", 5);
+    }
+    void unreadableInput()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, content);
+        const QString file = path("entree.txt");
+        QFile::remove(file);
+        if (!content.isEmpty())
+            QVERIFY(WriteText(file, content));
+        const CliRun run = cli({command, file});
+        QCOMPARE(run.exitCode, 65);
+        QVERIFY2(run.err.contains("illisible"), qPrintable(run.err));
+        QCOMPARE(r->sim.requestCount('V', 'G') + r->sim.requestCount('F', 'C'), 0);
+    }
+
+    void unwritableBackupWritesNothing()
+    {
+        const QString file = changedFile();
+        QVERIFY(WriteText(path("pasundossier"), "x"));
+        const CliRun run = cli({"config-write", file, "--backup-dir", path("pasundossier")});
+        QCOMPARE(run.exitCode, 73);
+        QVERIFY(r->putPayloads.isEmpty());
+    }
+
+    // Out and back: equal, the reasons aside (the reader does not keep them).
+    void blacklistGoesOutAndComesBack()
+    {
+        const QByteArray sent = "05/03/26;04A1B2C3;1001;2;perdu;\n"
+                                "17/11/25;04FFEE01;1002;1;volé;\n"
+                                ";04AB0000;;;;\n";
+        QVERIFY(WriteText(path("listenoire.txt"), sent));
+        const CliRun write = cli({"blacklist-write", path("listenoire.txt")});
+        QVERIFY2(write.exitCode == 0, qPrintable(write.err));
+        QCOMPARE(r->sim.listFile().entries().size(), 3);
+        const CliRun read = cli({"blacklist-read", path("relue.txt")});
+        QCOMPARE(read.exitCode, 0);
+        QCOMPARE(ReadLines(path("relue.txt")), (QStringList{"05/03/26;04A1B2C3;1001;2;;",
+                                                            "17/11/25;04FFEE01;1002;1;;",
+                                                            ";04AB0000;;;;"}));
+    }
+
+    void badgeReadJson()
+    {
+        QVERIFY(r->sim.present("credit"));
+        const CliRun run = cli({"--json", "badge-read", "--wait", "5"});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(object.value("command").toString(), QString("badge-read"));
+        QCOMPARE(object.value("port").toString(), r->link);
+        QCOMPARE(object.value("outcome").toString(), QString("done"));
+        const QJsonObject record = object.value("record").toObject();
+        QCOMPARE(record.value("UID").toString(), QString("04A1B2C3"));
+        QCOMPARE(record.size(), r->sim.badgeRecord("credit").count('=') );
+    }
+
+    void noBadgeEndsAfterTheWait()
+    {
+        const CliRun run = cli({"badge-read", "--wait", "1"});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains("Aucun badge"), qPrintable(run.err));
+    }
+
+    void clockSetThenCheck()
+    {
+        r->sim.handleControlLine("param 12.3 x");  // the clock stays live
+        QVERIFY(r->putPayloads.isEmpty());
+        const CliRun set = cli({"clock-set"});
+        QCOMPARE(set.exitCode, 0);
+        QCOMPARE(r->putPayloads.size(), 2);
+        const CliRun check = cli({"--json", "clock-set", "--check"});
+        QCOMPARE(check.exitCode, 0);
+        const QJsonObject object = QJsonDocument::fromJson(check.out.toUtf8()).object();
+        QVERIFY(qAbs(object.value("drift_seconds").toDouble()) <= 60);
+    }
+
+    // One process per reader, all at once, each its own configuration.
+    void threeReadersAtOnce()
+    {
+        std::vector<std::unique_ptr<LinkedSim>> sims;
+        std::vector<std::unique_ptr<CliProcess>> runs;
+        for (int i = 0; i < 3; ++i) {
+            sims.push_back(std::make_unique<LinkedSim>());
+            QVERIFY(sims.back()->start());
+            const QString file = path(QString("site%1.txt").arg(i));
+            QVERIFY(WriteText(file, QString("10.1=%1\n3.0.2=%2\n").arg(4000 + i).arg(2000 + i).toUtf8()));
+            runs.push_back(std::make_unique<CliProcess>(
+                QStringList{"--port", sims.back()->link, "config-write", file, "--backup-dir", path("b3")}));
+        }
+        for (int i = 0; i < 3; ++i) {
+            const CliRun run = runs[i]->finish();
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            QCOMPARE(sims[i]->sim.config().value("10.1"), QString::number(4000 + i));
+            QCOMPARE(sims[i]->sim.config().value("3.0.2"), QString::number(2000 + i));
+        }
+        QCOMPARE(QDir(path("b3")).entryList(QDir::Files).size(), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliE2e)
+#include "tst_cli_e2e.moc"
