@@ -5,7 +5,6 @@
 // adds. The core alone, no window.
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include "bench/benchreport.h"

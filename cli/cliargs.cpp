@@ -25,7 +25,7 @@ const QList<CommandShape> &Commands()
         {"config-diff", true, {}},
         {"config-write", true, {"--dry-run", "--backup-dir"}},
         {"blacklist-read", true, {}},
-        {"blacklist-write", true, {}},
+        {"blacklist-write", true, {"--allow-empty"}},
         {"clock-set", false, {"--check"}},
         {"badge-read", false, {"--wait"}},
     };
@@ -50,7 +50,7 @@ bool TakesValue(const QString &name)
 bool KnownOption(const QString &name)
 {
     static const QStringList known = {"--port", "--json", "--progress", "--dry-run", "--check",
-                                      "--backup-dir", "--wait", "--help", "--version"};
+                                      "--backup-dir", "--wait", "--allow-empty", "--help", "--version"};
     return known.contains(name);
 }
 
@@ -75,6 +75,8 @@ bool SetOption(const QString &name, const QString &value, CliOptions *options, Q
         options->dryRun = true;
     else if (name == QLatin1String("--check"))
         options->check = true;
+    else if (name == QLatin1String("--allow-empty"))
+        options->allowEmpty = true;
     else if (name == QLatin1String("--help"))
         options->help = true;
     else if (name == QLatin1String("--version"))
@@ -157,7 +159,8 @@ bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions
     }
     if (fileCount)
         options->file = words.at(1);
-    static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait"};
+    static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait",
+                                               "--allow-empty"};
     for (const QString &name : given) {
         if (commandOptions.contains(name) && !shape->options.contains(name)) {
             *error = tr("%1 ne s'applique pas à %2").arg(name, options->command);
@@ -207,6 +210,7 @@ QString CliHelp()
         "                            (défaut : Documents/KovrimManager/sauvegardes)\n"
         "  blacklist-read FICHIER    liste noire du lecteur dans un fichier (- : sortie standard)\n"
         "  blacklist-write FICHIER   envoie la liste noire du fichier, puis la relit\n"
+        "      --allow-empty         accepte un fichier vide (qui efface la liste du lecteur)\n"
         "  clock-set                 met le lecteur à la date et à l'heure du PC\n"
         "      --check               lit seulement l'heure du lecteur et affiche l'écart\n"
         "  badge-read                attend un badge, le lit, affiche ses champs (clé=valeur)\n"

@@ -15,6 +15,7 @@ struct CliOptions {
     bool json = false;
     bool progress = false;
     bool dryRun = false;
+    bool allowEmpty = false;  // blacklist-write: an empty file may clear the reader's list
     bool check = false;
     bool help = false;
     bool version = false;

@@ -76,6 +76,13 @@ int CliRunner::blacklistWrite()
                           : tr("Fichier %1 illisible : %2.").arg(m_options.file, refusal));
         return CliExit::InputFile;
     }
+    // A truncated export must not wipe a fleet's blacklist overnight.
+    if (rows.isEmpty() && !m_options.allowEmpty) {
+        m_out.message(tr("Fichier %1 vide : la liste noire du lecteur serait effacée "
+                         "(--allow-empty pour le vouloir).")
+                          .arg(m_options.file));
+        return CliExit::InputFile;
+    }
     QStringList entries;
     for (const QStringList &cells : qAsConst(rows))
         entries << BlackListCellsToEntry(cells);

@@ -72,13 +72,13 @@ private slots:
         QTest::newRow("configuration load") << "" << "BTN_ReaderConfigLoad" << QByteArray("VG") << 3
             << "SAI_ConfigStatus" << "->TIMEOUT$" << "^Lecture Ok$";
         QTest::newRow("configuration write") << "loaded" << "BTN_ReaderConfigSave" << QByteArray("VP") << 1
-            << "SAI_ConfigStatus" << "->TIMEOUT$" << "^Save\\(\\d+\\) :->OK$";
+            << "SAI_ConfigStatus" << "->TIMEOUT$" << "^Vérification->OK$";
         QTest::newRow("configuration commit") << "loaded" << "BTN_ReaderConfigSave" << QByteArray("VP") << 3
-            << "SAI_ConfigStatus" << "->TIMEOUT$" << "^Save\\(\\d+\\) :->OK$";
+            << "SAI_ConfigStatus" << "->TIMEOUT$" << "^Vérification->OK$";
         QTest::newRow("blacklist clear") << "rows" << "BTN_BlackListWriteToSupport" << QByteArray("FC") << 1
-            << "SAI_BlackListStatus" << "^LN effacement->échec$" << "^LN Add->FIN$";
+            << "SAI_BlackListStatus" << "^LN effacement->échec$" << "^LN Vérification->OK$";
         QTest::newRow("blacklist add") << "rows" << "BTN_BlackListWriteToSupport" << QByteArray("FA") << 2
-            << "SAI_BlackListStatus" << "^LN Add->ECHEC$" << "^LN Add->FIN$";
+            << "SAI_BlackListStatus" << "^LN Add->ECHEC$" << "^LN Vérification->OK$";
         QTest::newRow("blacklist read") << "" << "BTN_BlackListReadFromSupport" << QByteArray("FG") << 1
             << "SAI_BlackListStatus" << "^LN Lecture->ECHEC$" << "^LN Lecture->OK$";
         QTest::newRow("clock date") << "" << "BTN_DateHeureMAJ" << QByteArray("VP") << 1

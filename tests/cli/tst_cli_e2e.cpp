@@ -169,6 +169,22 @@ private slots:
         QCOMPARE(r->sim.requestCount('V', 'G') + r->sim.requestCount('F', 'C'), 0);
     }
 
+    // An empty file would wipe the reader's list: only when asked for.
+    void emptyBlacklistClearsOnlyWhenAllowed()
+    {
+        const QString file = path("vide.txt");
+        QFile empty(file);
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        CliRun run = cli({"blacklist-write", file});
+        QCOMPARE(run.exitCode, 65);
+        QVERIFY2(run.err.contains("--allow-empty"), qPrintable(run.err));
+        QCOMPARE(r->sim.requestCount('F', 'C'), 0);
+        run = cli({"blacklist-write", "--allow-empty", file});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(r->sim.requestCount('F', 'C'), 1);
+    }
+
     void unwritableBackupWritesNothing()
     {
         const QString file = changedFile();
