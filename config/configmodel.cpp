@@ -91,6 +91,7 @@ void ConfigModel::remark(ConfigParameter &parameter)
 void ConfigModel::setValue(ConfigParameter &parameter, const QString &value)
 {
     parameter.value = EditorValue(parameter, value, parameter.value);
+    parameter.valueKnown = true;
     if (!parameter.readOnly)
         remark(parameter);
     emit parameterChanged(parameter.identifier);
@@ -132,6 +133,7 @@ void ConfigModel::applyReaderLoad(const QList<ConfigRead> &reads)
         if (read.accepted) {
             parameter->value = EditorValue(*parameter, read.value, parameter->value);
             parameter->readerValue = parameter->value;
+            parameter->valueKnown = true;
         }
     }
     // A fresh start: what the operator changes from now on is numbered anew.

@@ -25,6 +25,9 @@ struct ConfigParameter {
     bool readerKnown = false;
     QString readerValue;
     bool readRefused = false;    // the last load asked and the reader refused
+    // The value came from the reader, a file or the operator: a default
+    // shown for want of anything better is never copied elsewhere.
+    bool valueKnown = false;
     QString lastWritten;  // the last value the reader accepted
     quint64 mark = 0;     // 0: in step; else the order of the change
     bool changed() const { return mark != 0; }

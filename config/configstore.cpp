@@ -53,7 +53,8 @@ QByteArray ConfigFileContent(const ConfigModel &model)
 {
     QByteArray content;
     for (const QString &identifier : model.itemOrder())
-        content += ConfigFileLine(identifier, model.value(identifier));
+        if (model.find(identifier)->valueKnown)
+            content += ConfigFileLine(identifier, model.value(identifier));
     return content;
 }
 

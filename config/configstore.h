@@ -18,7 +18,9 @@ bool ConfigFileRead(const QString &path, QList<ConfigLine> *lines, QString *refu
 // Reads the file into the model; a file that is refused, or that names no
 // parameter, leaves the model untouched.
 bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal);
-// One line per parameter item of the catalogue, in tree order.
+// One line per parameter item of the catalogue, in tree order, for the
+// parameters whose value is known: a value the reader refused to give is
+// left out rather than copied as an empty one into another reader.
 QByteArray ConfigFileContent(const ConfigModel &model);
 // Written aside and put in place only when complete: a failure leaves the
 // previous file as it was.

@@ -162,7 +162,8 @@ private slots:
     }
 
     // Editors travel as their state, plain cells as they stand, "=" in a
-    // value whole; right after start-up a file load marks nothing.
+    // value whole; a value nobody gave (the editors' first state) is not
+    // written.
     void fileRoundTrip()
     {
         editor<QCheckBox>(param("3.4.2"))->setChecked(true);
@@ -171,10 +172,7 @@ private slots:
         const QString path = folder.filePath("round.txt");
         clickFileButton(window.get(), "BTN_ReaderFileSave", path);
         QCOMPARE(answerer.box, QString("Information|Configuration enregistrée"));
-        const QList<QByteArray> lines = contentOf(path).split('\n');
-        QCOMPARE(lines.size(), 143 + 1);
-        for (const char *line : {"3.4.0=0", "3.4.2=1", "7.1.1.1=3", "7.1.0.1=0", "3.9.0.1=a=b", "3.0.1="})
-            QVERIFY2(lines.contains(line), line);
+        QCOMPARE(contentOf(path), QByteArray("3.4.2=1\n7.1.1.1=3\n3.9.0.1=a=b\n"));
 
         MainWindow other("/nonexistent/kovrim-tty");
         auto *otherTree = other.findChild<QTreeWidget *>("treeWidget");
@@ -182,8 +180,8 @@ private slots:
         QCOMPARE(answerer.box, QString("Information|Configuration chargée"));
         QCOMPARE(state(otherTree, false), state(tree, false));
         // Nothing is known of the other reader: every parameter the file
-        // names is to be written, the read-only ones never.
-        QCOMPARE(other.Config->model().changes().size(), 140 - 5);
+        // names is to be written.
+        QCOMPARE(other.Config->model().changes().size(), 3);
         QCOMPARE(other.findChild<QLineEdit *>("SAI_ConfigStatus")->text(),
                  QString("Origine des données->Fichier"));
         QVERIFY(other.Config->model().hasConfiguration());

@@ -56,15 +56,7 @@ class TestSafeWriteEndToEnd : public QObject
     }
     QStringList rows(QDialog *dialog) const
     {
-        auto *table = dialog->findChild<QTableWidget *>("TABLE_WritePreview");
-        QStringList all;
-        for (int row = 0; row < table->rowCount(); ++row) {
-            QStringList cells;
-            for (int column = 0; column < table->columnCount(); ++column)
-                cells << table->item(row, column)->text();
-            all << cells.join('|');
-        }
-        return all;
+        return TableRowTexts(dialog->findChild<QTableWidget *>("TABLE_WritePreview"));
     }
     void answer(QDialog *dialog, const char *buttonName)
     {
