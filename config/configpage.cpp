@@ -62,10 +62,18 @@ void ConfigPage::prepareTree()
         m_items[identifier].append(item);
         // Shown, never edited: the reader's own versions and clock.
         const bool readOnly = item->text(AttributeColumn) == ReadOnlyAttribute;
-        if (!readOnly)
+        if (!readOnly) {
             item->setFlags(item->flags() | Qt::ItemIsEditable);
-        else if (QWidget *editor = tree->itemWidget(item, TreeColumn::Value))
+            continue;
+        }
+        if (QWidget *editor = tree->itemWidget(item, TreeColumn::Value))
             editor->setEnabled(false);
+        // Told apart at a glance, and why it takes no edit.
+        const QBrush grey = tree->palette().brush(QPalette::Disabled, QPalette::Text);
+        for (int column : {TreeColumn::Label, TreeColumn::Value}) {
+            item->setForeground(column, grey);
+            item->setToolTip(column, tr("Lecture seule : donné par le lecteur, jamais écrit"));
+        }
     }
     showAll();
     // Nothing to save before a configuration has been read or loaded.
