@@ -13,9 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bool again = false;
         check(AmountToCents(CentsToString(quint32(cents)), again) == cents && again);
     }
-    // What the typed-amount reader accepts, it reads back from its own text.
+    // A reading is either accepted or refused with a reason; what the typed-
+    // amount reader accepts, it reads back from its own text.
     const AmountReading typed = AmountRead(text);
-    check(typed.ok != typed.refusal.isEmpty());
+    check(typed.ok == typed.refusal.isEmpty());
     if (typed.ok) {
         check(typed.cents >= 0 && typed.cents <= AmountMaxCents);
         const AmountReading again = AmountRead(CentsToString(quint32(typed.cents)));
