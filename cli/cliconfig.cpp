@@ -2,6 +2,7 @@
 // parameters against a configuration file, with the window's safe write.
 #include <QCoreApplication>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <algorithm>
 
 #include "cli/cliexit.h"
@@ -61,15 +62,29 @@ int CliRunner::readConfigFile(const ConfigModel &model, QList<ConfigLine> *lines
 
 int CliRunner::configRead()
 {
+    // A file that cannot be written is found before the reader is read.
+    if (m_options.file != QLatin1String("-")) {
+        QSaveFile probe(m_options.file);
+        if (!probe.open(QIODevice::WriteOnly)) {
+            m_out.message(tr("Fichier %1 impossible à écrire : %2.").arg(m_options.file, probe.errorString()));
+            return CliExit::OutputFile;
+        }
+        probe.cancelWriting();
+    }
     ConfigModel model;
     if (const int status = loadReader(model))
         return status;
-    m_out.set(QStringLiteral("parameters"), model.itemOrder().size());
+    // A parameter the reader refused to give has no value to keep.
+    int known = 0;
+    for (const QString &identifier : model.itemOrder())
+        known += model.find(identifier)->valueKnown ? 1 : 0;
+    m_out.set(QStringLiteral("parameters"), known);
     if (m_options.file == QLatin1String("-")) {
         if (m_out.json()) {
             QJsonObject values;
             for (const QString &identifier : model.itemOrder())
-                values.insert(identifier, model.value(identifier));
+                if (model.find(identifier)->valueKnown)
+                    values.insert(identifier, model.value(identifier));
             m_out.set(QStringLiteral("values"), values);
             return CliExit::Done;
         }
@@ -81,7 +96,7 @@ int CliRunner::configRead()
         return CliExit::OutputFile;
     }
     m_out.set(QStringLiteral("file"), m_options.file);
-    m_out.message(tr("%1 paramètres lus dans %2.").arg(model.itemOrder().size()).arg(m_options.file));
+    m_out.message(tr("%1 paramètres lus dans %2.").arg(known).arg(m_options.file));
     return CliExit::Done;
 }
 

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QtTest>
 #include <memory>
 
@@ -83,6 +84,16 @@ private slots:
         const CliRun out = cli({"config-read", "-"});
         QCOMPARE(out.exitCode, 0);
         QCOMPARE(out.outLines().size(), 143);
+
+        // A file that cannot be written is refused before the reader is read;
+        // a parameter the reader refuses to give is left out of the file.
+        const int reads = r->sim.requestCount('V', 'G');
+        QCOMPARE(cli({"config-read", path("absent/lu.txt")}).exitCode, 73);
+        QCOMPARE(r->sim.requestCount('V', 'G'), reads);
+        r->sim.config().refuseReads("6.0.2", true);
+        QCOMPARE(cli({"config-read", path("lu.txt")}).exitCode, 0);
+        QCOMPARE(ReadLines(path("lu.txt")).filter(QRegularExpression("^6\\.0\\.2=")), QStringList());
+        QCOMPARE(ReadLines(path("lu.txt")).size(), 142);
     }
 
     // Three values changed: seen, tried, written with backup and check, then
