@@ -102,7 +102,9 @@ void BlackListPage::writeToReader()
         return;
     }
     m_write.setEntries(entries);
-    m_write.start();
+    // The link may have gone while the operator answered.
+    if (!m_write.start())
+        setStatus(tr("LN Put->ECHEC : liaison fermée ou occupée"));
 }
 
 // The failed add is shown on the page the operator looks at too. A list
@@ -115,8 +117,10 @@ void BlackListPage::writeEnded(JobOutcome outcome)
         return;
     }
     m_check.setPhase(tr("LN Vérification"), m_write.added());
-    // The chain has just ended: nothing else can have taken the link.
-    m_check.start();
+    // The chain has just ended: only a lost link keeps the check from
+    // starting, and then the list sent is not known to be kept.
+    if (!m_check.start())
+        checkEnded(JobOutcome::LinkLost);
 }
 
 void BlackListPage::checkEnded(JobOutcome outcome)

@@ -7,16 +7,12 @@
 #include <QMessageBox>
 #include <QTreeWidget>
 
-#include "config/catalogue.h"
 #include "config/configstore.h"
 #include "config/paramtree.h"
 #include "config/writepreview.h"
 #include "ui_mainwindow.h"
 
 namespace {
-constexpr int AttributeColumn = 9;
-const QString ReadOnlyAttribute = QStringLiteral("1");
-
 void SetTextIfChanged(QTreeWidgetItem *item, int column, const QString &text)
 {
     if (item->text(column) != text)
@@ -61,8 +57,8 @@ void ConfigPage::prepareTree()
             continue;
         m_items[identifier].append(item);
         // Shown, never edited: the reader's own versions and clock.
-        const bool readOnly = item->text(AttributeColumn) == ReadOnlyAttribute;
-        if (!readOnly) {
+        const ConfigParameter *parameter = m_model.find(identifier);
+        if (!parameter || !parameter->readOnly) {
             item->setFlags(item->flags() | Qt::ItemIsEditable);
             continue;
         }
