@@ -1,6 +1,6 @@
 #include "app/journal.h"
 
-#include <QSaveFile>
+#include "util/textfile.h"
 
 bool JournalKeeps(const QString &text)
 {
@@ -29,14 +29,9 @@ QString JournalLine(const QDateTime &when, const QString &text)
 
 bool TextFileWrite(const QString &path, const QString &text, QString *error)
 {
-    QSaveFile file(path);
     QByteArray bytes = text.toUtf8();
     if (!bytes.isEmpty() && !bytes.endsWith('\n'))
         bytes += '\n';
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    QString ignored;
+    return FileWriteWhole(path, bytes, error ? error : &ignored);
 }

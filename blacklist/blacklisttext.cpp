@@ -2,8 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDate>
-#include <QFile>
-#include <QSaveFile>
 #include <QRegularExpression>
 #include <QTextCodec>
 
@@ -179,17 +177,9 @@ bool BlackListFileContent(const QList<QStringList> &rows, QByteArray *content)
 
 bool BlackListFileRead(const QString &path, QList<QStringList> *rows, QString *reason)
 {
-    reason->clear();
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return false;
-    // Read within the bound: a huge file is refused without being read whole.
-    const QByteArray content = file.read(MaxFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        *reason = QStringLiteral("lecture impossible");
-        return false;
-    }
-    return BlackListFileParse(content, rows, reason);
+    QByteArray content;
+    return FileReadBounded(path, BlackList::MaxFileBytes, &content, reason)
+           && BlackListFileParse(content, rows, reason);
 }
 
 bool BlackListFileWrite(const QString &path, const QList<QStringList> &rows, QString *error)
@@ -199,12 +189,5 @@ bool BlackListFileWrite(const QString &path, const QList<QStringList> &rows, QSt
         *error = QCoreApplication::translate("BlackList", "ligne trop longue");
         return false;
     }
-    QSaveFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(content) != content.size()
-        || !file.commit()) {
-        *error = path.isEmpty() ? QCoreApplication::translate("BlackList", "aucun nom de fichier")
-                                : file.errorString();
-        return false;
-    }
-    return true;
+    return FileWriteWhole(path, content, error);
 }

@@ -9,67 +9,13 @@
 #include "link/readersession.h"
 #include "util/textutil.h"
 
-ConfigLoadJob::ConfigLoadJob(ReaderSession &session, ConfigModel &model, QObject *parent)
-    : ReaderJob(session, CHAIN_CONFIG_LOAD, parent), m_model(model)
-{
-}
-
-QString ConfigLoadJob::phaseName() const
-{
-    return tr("Lecture");
-}
-
-int ConfigLoadJob::phaseTotal() const
-{
-    return m_model.itemOrder().size();
-}
-
-void ConfigLoadJob::begin()
-{
-    m_order = m_model.itemOrder();
-    m_index = 0;
-    m_reads.clear();
-    m_timer.start();
-    setStatus(tr("GetValue->"));
-    sendRead();
-}
-
-void ConfigLoadJob::sendRead()
-{
-    send(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, m_order.at(m_index), ARG_CONFIG_GET_RESULT,
-                      CmdTimeout::ValueGet});
-}
-
-void ConfigLoadJob::answer(unsigned int code, const ReaderAnswer &answer)
-{
-    if (code != ARG_CONFIG_GET_RESULT)
-        return;
-    if (!answer.answered) {
-        appendStatus(QStringLiteral("->TIMEOUT"));
-        finish(failureOf(answer));
-        return;
-    }
-    m_reads.append({m_order.at(m_index), answer.accepted(), answer.text});
-    appendStatus(answer.accepted() ? QStringLiteral("->OK") : QStringLiteral("->UNKNOWN"));
-    step();
-    if (++m_index < m_order.size()) {
-        setStatus(tr("Get value (%1)").arg(m_order.at(m_index)));
-        sendRead();
-        return;
-    }
-    qDebug("Durée du chargement %ld", long(m_timer.elapsed()));
-    m_model.applyReaderLoad(m_reads);
-    setStatus(tr("Lecture Ok"));
-    finish(JobOutcome::Done);
-}
-
-void ConfigLoadJob::aborted()
-{
-    appendStatus(QStringLiteral("->TIMEOUT"));
-}
-
 ConfigReadJob::ConfigReadJob(ReaderSession &session, QObject *parent)
-    : ReaderJob(session, CHAIN_CONFIG_READ, parent)
+    : ConfigReadJob(session, CHAIN_CONFIG_READ, parent)
+{
+}
+
+ConfigReadJob::ConfigReadJob(ReaderSession &session, ChainId chain, QObject *parent)
+    : ReaderJob(session, chain, parent)
 {
 }
 
@@ -87,6 +33,7 @@ bool ConfigReadJob::prepare()
 
 void ConfigReadJob::begin()
 {
+    readsStarting();
     sendRead();
 }
 
@@ -102,16 +49,69 @@ void ConfigReadJob::answer(unsigned int code, const ReaderAnswer &answer)
         return;
     const QString &identifier = m_identifiers.at(m_reads.size());
     if (!answer.answered) {
-        emit journal(tr("Lecture de %1 sans réponse du lecteur").arg(identifier));
+        unanswered(identifier);
         finish(failureOf(answer));
         return;
     }
     m_reads.append({identifier, answer.accepted(), answer.text});
+    readAnswered(m_reads.last());
     step();
-    if (m_reads.size() < m_identifiers.size())
+    if (m_reads.size() < m_identifiers.size()) {
+        nextRead(m_identifiers.at(m_reads.size()));
         sendRead();
-    else
-        finish(JobOutcome::Done);
+    } else {
+        allRead();
+    }
+}
+
+void ConfigReadJob::unanswered(const QString &identifier)
+{
+    emit journal(tr("Lecture de %1 sans réponse du lecteur").arg(identifier));
+}
+
+ConfigLoadJob::ConfigLoadJob(ReaderSession &session, ConfigModel &model, QObject *parent)
+    : ConfigReadJob(session, CHAIN_CONFIG_LOAD, parent), m_model(model)
+{
+}
+
+bool ConfigLoadJob::prepare()
+{
+    setIdentifiers(m_model.itemOrder(), tr("Lecture"));
+    return ConfigReadJob::prepare();
+}
+
+void ConfigLoadJob::readsStarting()
+{
+    m_timer.start();
+    setStatus(tr("GetValue->"));
+}
+
+void ConfigLoadJob::readAnswered(const ConfigRead &read)
+{
+    appendStatus(read.accepted ? QStringLiteral("->OK") : QStringLiteral("->UNKNOWN"));
+}
+
+void ConfigLoadJob::nextRead(const QString &identifier)
+{
+    setStatus(tr("Get value (%1)").arg(identifier));
+}
+
+void ConfigLoadJob::unanswered(const QString &)
+{
+    appendStatus(QStringLiteral("->TIMEOUT"));
+}
+
+void ConfigLoadJob::allRead()
+{
+    qDebug("Durée du chargement %ld", long(m_timer.elapsed()));
+    m_model.applyReaderLoad(reads());
+    setStatus(tr("Lecture Ok"));
+    finish(JobOutcome::Done);
+}
+
+void ConfigLoadJob::aborted()
+{
+    appendStatus(QStringLiteral("->TIMEOUT"));
 }
 
 ConfigSaveJob::ConfigSaveJob(ReaderSession &session, ConfigModel &model, QObject *parent)
@@ -287,21 +287,21 @@ void ConfigSaveJob::checkNext()
             else
                 it->written = change.value;  // the last write counts
         }
-        m_objectIndex = 0;  // now the position in m_checks
+        m_checkIndex = 0;
         setPhase(tr("Vérification"), m_checks.size());
         setStatus(tr("Vérification->"));
     }
-    if (m_objectIndex >= m_checks.size()) {
+    if (m_checkIndex >= m_checks.size()) {
         checkEnded();
         return;
     }
-    send(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, m_checks.at(m_objectIndex).identifier,
+    send(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, m_checks.at(m_checkIndex).identifier,
                       ARG_CONFIG_GET_RESULT, CmdTimeout::ValueGet});
 }
 
 void ConfigSaveJob::checkAnswered(const ReaderAnswer &answer)
 {
-    Check &check = m_checks[m_objectIndex];
+    Check &check = m_checks[m_checkIndex];
     check.answered = answer.accepted();
     check.refused = answer.answered && !answer.accepted();
     const ConfigParameter *parameter = m_model.find(check.identifier);
@@ -310,7 +310,7 @@ void ConfigSaveJob::checkAnswered(const ReaderAnswer &answer)
                      ? ConfigModel::EditorValue(*parameter, answer.text, answer.text)
                      : answer.text;
     step();
-    ++m_objectIndex;
+    ++m_checkIndex;
     checkNext();
 }
 

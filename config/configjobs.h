@@ -8,32 +8,6 @@
 #include "config/configmodel.h"
 #include "link/readerjob.h"
 
-// Reads every parameter of the catalogue from the reader. The model takes
-// the values only when the load is complete: a load that stops half way
-// leaves what was shown untouched.
-class ConfigLoadJob : public ReaderJob
-{
-    Q_OBJECT
-public:
-    ConfigLoadJob(ReaderSession &session, ConfigModel &model, QObject *parent = nullptr);
-
-protected:
-    QString phaseName() const override;
-    int phaseTotal() const override;
-    void begin() override;
-    void answer(unsigned int code, const ReaderAnswer &answer) override;
-    void aborted() override;
-
-private:
-    void sendRead();
-
-    ConfigModel &m_model;
-    QStringList m_order;
-    int m_index = 0;
-    QList<ConfigRead> m_reads;
-    QElapsedTimer m_timer;
-};
-
 // Reads the given parameters, one after the other; a read not answered
 // stops the job. What the values mean is the caller's business.
 class ConfigReadJob : public ReaderJob
@@ -45,6 +19,7 @@ public:
     const QList<ConfigRead> &reads() const { return m_reads; }
 
 protected:
+    ConfigReadJob(ReaderSession &session, ChainId chain, QObject *parent);
     QString phaseName() const override { return m_phaseName; }
     int phaseTotal() const override { return m_identifiers.size(); }
     bool prepare() override;
@@ -52,12 +27,42 @@ protected:
     void answer(unsigned int code, const ReaderAnswer &answer) override;
     void aborted() override {}
 
+    // Steps a reading job may show its own way.
+    virtual void readsStarting() {}
+    virtual void readAnswered(const ConfigRead &read) { Q_UNUSED(read) }
+    virtual void nextRead(const QString &identifier) { Q_UNUSED(identifier) }
+    virtual void unanswered(const QString &identifier);
+    virtual void allRead() { finish(JobOutcome::Done); }
+
 private:
     void sendRead();
 
     QStringList m_identifiers;
     QString m_phaseName;
     QList<ConfigRead> m_reads;
+};
+
+// Reads every parameter of the catalogue from the reader. The model takes
+// the values only when the load is complete: a load that stops half way
+// leaves what was shown untouched.
+class ConfigLoadJob : public ConfigReadJob
+{
+    Q_OBJECT
+public:
+    ConfigLoadJob(ReaderSession &session, ConfigModel &model, QObject *parent = nullptr);
+
+protected:
+    bool prepare() override;
+    void readsStarting() override;
+    void readAnswered(const ConfigRead &read) override;
+    void nextRead(const QString &identifier) override;
+    void unanswered(const QString &identifier) override;
+    void allRead() override;
+    void aborted() override;
+
+private:
+    ConfigModel &m_model;
+    QElapsedTimer m_timer;
 };
 
 // Writes the model's changes in the order of their marks, then has the
@@ -126,6 +131,7 @@ private:
     QStringList m_objects;
     QStringList m_committed;
     int m_objectIndex = 0;
+    int m_checkIndex = 0;
 };
 
 #endif

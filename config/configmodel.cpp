@@ -42,7 +42,7 @@ ConfigModel::ConfigModel(QObject *parent) : QObject(parent)
                             || parameter.kind == QLatin1String(KindComboBox);
         parameter.value = editor ? Zero : QString::fromUtf8(item.value);
         parameter.lastWritten = QString::fromUtf8(item.save);
-        m_catalogueModified.insert(identifier, QString::fromUtf8(item.modified));
+        parameter.catalogueModified = QString::fromUtf8(item.modified);
         m_index.insert(identifier, m_parameters.size());
         m_parameters.append(parameter);
     }
@@ -251,5 +251,5 @@ QString ConfigModel::modifiedText(const QString &identifier) const
         return QString::number(parameter->mark);
     if (parameter->readerKnown || parameter->readRefused || !parameter->lastWritten.isEmpty())
         return Zero;
-    return m_catalogueModified.value(identifier);
+    return parameter->catalogueModified;
 }

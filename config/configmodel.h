@@ -29,6 +29,7 @@ struct ConfigParameter {
     // shown for want of anything better is never copied elsewhere.
     bool valueKnown = false;
     QString lastWritten;  // the last value the reader accepted
+    QString catalogueModified;  // the "Modifié" text before anything is known
     quint64 mark = 0;     // 0: in step; else the order of the change
     bool changed() const { return mark != 0; }
 };
@@ -128,7 +129,6 @@ private:
 
     QVector<ConfigParameter> m_parameters;
     QHash<QString, int> m_index;
-    QHash<QString, QString> m_catalogueModified;
     QStringList m_itemOrder;
     quint64 m_counter = 0;
     bool m_hasConfiguration = false;

@@ -208,7 +208,6 @@ void ConfigPage::preview()
     m_preview = new WritePreviewDialog(m_model, changes, m_window);
     m_preview->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_preview, &QDialog::finished, this, &ConfigPage::previewClosed);
-    m_previewOpen = true;
     busyUpdate();
     // Not exec(): no event loop nested in the page's own handling.
     m_preview->open();
@@ -218,7 +217,6 @@ void ConfigPage::previewClosed(int result)
 {
     const QList<ConfigChange> chosen = m_preview->selected();
     m_preview = nullptr;
-    m_previewOpen = false;
     if (result != QDialog::Accepted || chosen.isEmpty()) {
         ui->SAI_ConfigStatus->setText(tr("Save: ->Annulé"));
         busyUpdate();

@@ -30,7 +30,7 @@ public:
     // A load or a save of the configuration runs.
     bool isBusy() const
     {
-        return m_load.isRunning() || m_save.isRunning() || m_read.isRunning() || m_previewOpen;
+        return m_load.isRunning() || m_save.isRunning() || m_read.isRunning() || m_preview;
     }
     // Where a write keeps the reader's previous values.
     QString backupFolder() const;
@@ -67,7 +67,6 @@ private:
     ConfigSaveJob m_save;
     ConfigReadJob m_read;
     class WritePreviewDialog *m_preview = nullptr;
-    bool m_previewOpen = false;
     QHash<QString, QList<QTreeWidgetItem *>> m_items;
     bool m_showing = false;  // the page writes the cells: no edit to record
 };

@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 
 #include "app/appsettings.h"
 #include "config/configmodel.h"
+#include "util/textfile.h"
 
 namespace {
 QString tr(const char *text)
@@ -18,17 +18,9 @@ QString tr(const char *text)
 
 bool ConfigFileRead(const QString &path, QList<ConfigLine> *lines, QString *refusal)
 {
-    refusal->clear();
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return false;
-    // Read within the bound: a huge file is refused without being read whole.
-    const QByteArray content = file.read(ConfigFileMax + 1);
-    if (file.error() != QFileDevice::NoError) {
-        *refusal = tr("lecture impossible");
-        return false;
-    }
-    return ConfigFileParse(content, lines, refusal);
+    QByteArray content;
+    return FileReadBounded(path, ConfigFileMax, &content, refusal)
+           && ConfigFileParse(content, lines, refusal);
 }
 
 bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal)
@@ -60,15 +52,8 @@ QByteArray ConfigFileContent(const ConfigModel &model)
 
 bool ConfigFileSave(const QString &path, const ConfigModel &model, QString *error)
 {
-    QSaveFile file(path);
-    const QByteArray content = ConfigFileContent(model);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(content) != content.size()
-        || !file.commit()) {
-        if (error)
-            *error = path.isEmpty() ? tr("aucun nom de fichier") : file.errorString();
-        return false;
-    }
-    return true;
+    QString ignored;
+    return FileWriteWhole(path, ConfigFileContent(model), error ? error : &ignored);
 }
 
 namespace {

@@ -1,5 +1,8 @@
 #include "util/textfile.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
 #include <QTextCodec>
 
 QList<QByteArray> TextFileLines(const QByteArray &content)
@@ -38,4 +41,32 @@ QString TextFileDecode(const QByteArray &bytes, QTextCodec *codec)
             return text;
     }
     return QString::fromLatin1(bytes);
+}
+
+bool FileReadBounded(const QString &path, qint64 maxBytes, QByteArray *content, QString *reason)
+{
+    reason->clear();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    *content = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        *reason = QCoreApplication::translate("TextFile", "lecture impossible");
+        return false;
+    }
+    return true;
+}
+
+bool FileWriteWhole(const QString &path, const QByteArray &content, QString *error)
+{
+    if (path.isEmpty()) {
+        *error = QCoreApplication::translate("TextFile", "aucun nom de fichier");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
 }

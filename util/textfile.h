@@ -22,4 +22,13 @@ bool TextFileHasControlBytes(const QByteArray &content);
 // written by earlier versions used an 8-bit encoding.
 QString TextFileDecode(const QByteArray &bytes, QTextCodec *codec);
 
+// The whole content of a file that should hold at most maxBytes: one more
+// byte is read, so that the caller's parser refuses a larger file without
+// its being read whole. False when the file cannot be opened (*reason
+// empty) or read (*reason says so).
+bool FileReadBounded(const QString &path, qint64 maxBytes, QByteArray *content, QString *reason);
+// Written aside and put in place only when complete: a failure leaves the
+// previous file as it was. False with *error saying why.
+bool FileWriteWhole(const QString &path, const QByteArray &content, QString *error);
+
 #endif
