@@ -1,7 +1,11 @@
 # Shared by run.sh and test.sh: install what is missing, then build.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${KOVRIM_BUILD_DIR:-$ROOT/build}"
-BUILD_PACKAGES="cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev fonts-dejavu-core"
+# The compiler cache lives outside the clone (~/.cache/ccache); paths are
+# hashed relative to the clone, so that another clone reuses it.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
+BUILD_PACKAGES="cmake make g++ ccache qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev fonts-dejavu-core"
 
 missing_packages() {
     local pkg
