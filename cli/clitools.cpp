@@ -3,6 +3,7 @@
 #include <QJsonObject>
 
 #include "app/portlist.h"
+#include "blacklist/blacklistcheck.h"
 #include "blacklist/blacklistjobs.h"
 #include "blacklist/blacklisttext.h"
 #include "cli/cliexit.h"
@@ -76,16 +77,25 @@ int CliRunner::blacklistWrite()
                           : tr("Fichier %1 illisible : %2.").arg(m_options.file, refusal));
         return CliExit::InputFile;
     }
+    // The same rules as the window's: an invalid row stops the whole
+    // transfer, empty rows and repeats are not sent.
+    rows = BlackListRowsNormalise(rows);
+    QStringList entries;
+    int invalidRow = -1;
+    if (!BlackListTransferEntries(rows, &entries, &invalidRow)) {
+        m_out.message(tr("Fichier %1 : ligne %2 invalide (%3).")
+                          .arg(m_options.file)
+                          .arg(invalidRow + 1)
+                          .arg(BlackListRowFaults(rows.at(invalidRow)).first().reason));
+        return CliExit::InputFile;
+    }
     // A truncated export must not wipe a fleet's blacklist overnight.
-    if (rows.isEmpty() && !m_options.allowEmpty) {
+    if (entries.isEmpty() && !m_options.allowEmpty) {
         m_out.message(tr("Fichier %1 vide : la liste noire du lecteur serait effacée "
                          "(--allow-empty pour le vouloir).")
                           .arg(m_options.file));
         return CliExit::InputFile;
     }
-    QStringList entries;
-    for (const QStringList &cells : qAsConst(rows))
-        entries << BlackListCellsToEntry(cells);
     if (const int status = openPort())
         return status;
     BlackListWriteJob write(*m_session);

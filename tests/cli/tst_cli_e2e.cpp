@@ -160,23 +160,27 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QByteArray>("content");  // empty: no file
-        QTest::newRow("config, missing") << "config-write" << QByteArray();
-        QTest::newRow("config, binary") << "config-diff" << QByteArray("10.1=4\x01\x02\x03", 7);
-        QTest::newRow("config, no parameter") << "config-write" << QByteArray("a=b\nc=d\n");
-        QTest::newRow("blacklist, missing") << "blacklist-write" << QByteArray();
-        QTest::newRow("blacklist, binary") << "blacklist-write" << QByteArray("a;\x00;b", 5);
+        QTest::addColumn<QString>("said");
+        QTest::newRow("config, missing") << "config-write" << QByteArray() << "illisible";
+        QTest::newRow("config, binary") << "config-diff" << QByteArray("10.1=4\x01\x02\x03", 7) << "illisible";
+        QTest::newRow("config, no parameter") << "config-write" << QByteArray("a=b\nc=d\n") << "illisible";
+        QTest::newRow("blacklist, missing") << "blacklist-write" << QByteArray() << "illisible";
+        QTest::newRow("blacklist, binary") << "blacklist-write" << QByteArray("a;\x00;b", 5) << "illisible";
+        QTest::newRow("blacklist, invalid row") << "blacklist-write"
+                                                << QByteArray(";04A1B2C3;;;\n;04a1;;;\n") << "ligne 2 invalide";
     }
     void unreadableInput()
     {
         QFETCH(QString, command);
         QFETCH(QByteArray, content);
+        QFETCH(QString, said);
         const QString file = path("entree.txt");
         QFile::remove(file);
         if (!content.isEmpty())
             QVERIFY(WriteText(file, content));
         const CliRun run = cli({command, file});
         QCOMPARE(run.exitCode, 65);
-        QVERIFY2(run.err.contains("illisible"), qPrintable(run.err));
+        QVERIFY2(run.err.contains(said), qPrintable(run.err));
         QCOMPARE(r->sim.requestCount('V', 'G') + r->sim.requestCount('F', 'C'), 0);
     }
 

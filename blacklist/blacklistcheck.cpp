@@ -1,0 +1,187 @@
+#include "blacklist/blacklistcheck.h"
+
+#include <QDate>
+#include <QHash>
+#include <QObject>
+
+#include "blacklist/blacklisttext.h"
+
+using namespace BlackList;
+
+namespace {
+// A UID is 4 to 10 bytes: the reader's badges carry 4, 7 or 10.
+constexpr int UidMinDigits = 8;
+constexpr int UidMaxDigits = 20;
+
+QString Cell(const QStringList &cells, int column)
+{
+    return cells.value(column);
+}
+
+bool IsDecimal(const QString &text)
+{
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+bool IsHex(const QString &text)
+{
+    for (const QChar c : text)
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+              || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))))
+            return false;
+    return true;
+}
+
+QString UidFault(const QString &uid)
+{
+    if (!IsHex(uid))
+        return QObject::tr("UID : chiffres hexadécimaux seulement (0-9, A-F)");
+    if (uid.size() < UidMinDigits || uid.size() > UidMaxDigits)
+        return QObject::tr("UID : de %1 à %2 chiffres hexadécimaux").arg(UidMinDigits).arg(UidMaxDigits);
+    if (uid.size() % 2)
+        return QObject::tr("UID : nombre de chiffres impair, un octet est incomplet");
+    return QString();
+}
+
+// What names the row's holder: its badge, else its user, else its group.
+QString Identity(const QStringList &cells)
+{
+    if (!Cell(cells, ColumnUid).isEmpty())
+        return QLatin1String("U") + Cell(cells, ColumnUid);
+    if (!Cell(cells, ColumnUser).isEmpty())
+        return QLatin1String("N") + Cell(cells, ColumnUser);
+    if (!Cell(cells, ColumnGroup).isEmpty())
+        return QLatin1String("G") + Cell(cells, ColumnGroup);
+    return QString();
+}
+
+QDate TableDate(const QString &text)
+{
+    return QDate::fromString(text.trimmed(), QLatin1String(TableDateFormat));
+}
+}
+
+QString BlackListUidNormalise(const QString &uid)
+{
+    QString normal;
+    normal.reserve(uid.size());
+    for (const QChar c : uid)
+        if (!c.isSpace() && c != QLatin1Char(':') && c != QLatin1Char('-'))
+            normal += c.toUpper();
+    return normal;
+}
+
+QStringList BlackListRowNormalise(const QStringList &cells)
+{
+    QStringList normal = cells;
+    while (normal.size() < ColumnCount)
+        normal << QString();
+    normal[ColumnUid] = BlackListUidNormalise(normal.at(ColumnUid));
+    normal[ColumnUser] = normal.at(ColumnUser).trimmed();
+    normal[ColumnGroup] = normal.at(ColumnGroup).trimmed();
+    return normal;
+}
+
+QList<QStringList> BlackListRowsNormalise(const QList<QStringList> &rows)
+{
+    QList<QStringList> normal;
+    normal.reserve(rows.size());
+    for (const QStringList &cells : rows)
+        normal << BlackListRowNormalise(cells);
+    return normal;
+}
+
+bool BlackListRowIsEmpty(const QStringList &cells)
+{
+    for (int column : {ColumnUid, ColumnUser, ColumnGroup, ColumnReason})
+        if (!Cell(cells, column).trimmed().isEmpty())
+            return false;
+    return true;
+}
+
+QList<BlackListCellFault> BlackListRowFaults(const QStringList &cells)
+{
+    QList<BlackListCellFault> faults;
+    if (BlackListRowIsEmpty(cells))
+        return faults;
+    const QString uid = Cell(cells, ColumnUid);
+    if (!uid.isEmpty()) {
+        const QString fault = UidFault(uid);
+        if (!fault.isEmpty())
+            faults.append({ColumnUid, fault});
+    }
+    if (!IsDecimal(Cell(cells, ColumnUser)))
+        faults.append({ColumnUser, QObject::tr("Utilisateur : chiffres seulement")});
+    if (!IsDecimal(Cell(cells, ColumnGroup)))
+        faults.append({ColumnGroup, QObject::tr("Groupe : chiffres seulement")});
+    if (Identity(cells).isEmpty())
+        faults.append({ColumnUid, QObject::tr("Saisir un UID, un utilisateur ou un groupe")});
+    return faults;
+}
+
+QVector<int> BlackListDuplicateOf(const QList<QStringList> &rows)
+{
+    QVector<int> duplicateOf(rows.size(), -1);
+    QHash<QString, int> first;
+    for (int row = 0; row < rows.size(); ++row) {
+        const QString identity = Identity(rows.at(row));
+        if (identity.isEmpty())
+            continue;
+        const auto seen = first.constFind(identity);
+        if (seen != first.constEnd())
+            duplicateOf[row] = seen.value();
+        else
+            first.insert(identity, row);
+    }
+    return duplicateOf;
+}
+
+bool BlackListTransferEntries(const QList<QStringList> &rows, QStringList *entries,
+                              int *invalidRow)
+{
+    entries->clear();
+    *invalidRow = -1;
+    const QVector<int> duplicateOf = BlackListDuplicateOf(rows);
+    for (int row = 0; row < rows.size(); ++row) {
+        if (!BlackListRowFaults(rows.at(row)).isEmpty()) {
+            *invalidRow = row;
+            entries->clear();
+            return false;
+        }
+        if (!BlackListRowIsEmpty(rows.at(row)) && duplicateOf.at(row) < 0)
+            entries->append(BlackListCellsToEntry(rows.at(row)));
+    }
+    return true;
+}
+
+bool BlackListRowLess(const QStringList &a, const QStringList &b, int column)
+{
+    const QString left = Cell(a, column);
+    const QString right = Cell(b, column);
+    if (column == ColumnDate) {
+        const QDate leftDate = TableDate(left);
+        const QDate rightDate = TableDate(right);
+        // A cell that is no date sorts after every date.
+        if (leftDate.isValid() != rightDate.isValid())
+            return leftDate.isValid();
+        if (leftDate.isValid())
+            return leftDate < rightDate;
+    }
+    if ((column == ColumnUser || column == ColumnGroup) && IsDecimal(left) && IsDecimal(right)
+        && !left.isEmpty() && !right.isEmpty()) {
+        // Numbers as numbers, whatever their length: fewer digits is smaller
+        // once leading zeros are set aside.
+        QString l = left, r = right;
+        while (l.size() > 1 && l.startsWith(QLatin1Char('0')))
+            l.remove(0, 1);
+        while (r.size() > 1 && r.startsWith(QLatin1Char('0')))
+            r.remove(0, 1);
+        if (l.size() != r.size())
+            return l.size() < r.size();
+        return l < r;
+    }
+    return left.compare(right, Qt::CaseInsensitive) < 0;
+}

@@ -1,0 +1,48 @@
+#ifndef BLACKLISTCHECK_H
+#define BLACKLISTCHECK_H
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// What a blacklist row must be before it reaches the reader: a UID the
+// reader can match, numbers that are numbers, and no entry twice. Rows are
+// the table's cells (BlackList::Column*).
+
+// A UID as the reader sees it: blanks, ":" and "-" between bytes removed,
+// letters upper-cased. Whatever else it holds is kept for the check to name.
+QString BlackListUidNormalise(const QString &uid);
+// The row with its UID normalised and the blanks around its numbers
+// dropped; the date and the reason are kept as typed.
+QStringList BlackListRowNormalise(const QStringList &cells);
+QList<QStringList> BlackListRowsNormalise(const QList<QStringList> &rows);
+
+// No UID, no user, no group and no reason: a date alone is an empty row.
+bool BlackListRowIsEmpty(const QStringList &cells);
+
+struct BlackListCellFault
+{
+    int column;
+    QString reason;
+};
+// Why a (normalised) row cannot be sent, a fault per faulty cell; none for
+// a valid row and for an empty one.
+QList<BlackListCellFault> BlackListRowFaults(const QStringList &cells);
+
+// For each row, the index of the first earlier row naming the same badge
+// (same UID), or, where there is no UID, the same user, else the same
+// group; -1 for a row that repeats none. Empty rows repeat nothing.
+QVector<int> BlackListDuplicateOf(const QList<QStringList> &rows);
+
+// The entries a transfer sends for these rows: each row once, empty rows
+// and repeats left out. False, with *invalidRow the index of the first row
+// that breaks a rule, when one does.
+bool BlackListTransferEntries(const QList<QStringList> &rows, QStringList *entries,
+                              int *invalidRow);
+
+// Order of the rows when sorted by `column`: dates as dates, numbers as
+// numbers, other text case-insensitively.
+bool BlackListRowLess(const QStringList &a, const QStringList &b, int column);
+
+#endif
