@@ -34,29 +34,49 @@ QString BlackListLineDecode(const QByteArray &bytes)
 }
 
 namespace {
-QString FileRefusal(const QByteArray &content, const QList<QByteArray> &lines)
+// The number (from 1) of the first line longer than MaxLineBytes; 0 when none is.
+int FirstLongLine(const QByteArray &content)
 {
+    int line = 1;
+    int length = 0;
+    for (int i = 0; i < content.size(); ++i) {
+        const char c = content.at(i);
+        if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < content.size() && content.at(i + 1) == '\n')
+                ++i;
+            ++line;
+            length = 0;
+        } else if (++length > MaxLineBytes) {
+            return line;
+        }
+    }
+    return 0;
+}
+}
+
+QString BlackListContentRefusal(const QByteArray &content)
+{
+    if (content.size() > MaxFileBytes)
+        return QStringLiteral("fichier trop grand (plus de %1 Mo)").arg(MaxFileBytes / (1024 * 1024));
     if (TextFileHasControlBytes(content))
         return QStringLiteral("ce n'est pas un fichier texte");
-    if (lines.size() > MaxFileRows)
-        return QStringLiteral("plus de %1 lignes").arg(MaxFileRows);
-    for (int i = 0; i < lines.size(); ++i) {
-        if (lines.at(i).size() > MaxLineBytes)
-            return QStringLiteral("ligne %1 trop longue").arg(i + 1);
-    }
+    if (const int line = FirstLongLine(content))
+        return QStringLiteral("ligne %1 trop longue").arg(line);
     return QString();
 }
+
+QString BlackListRowCountRefusal(int rows)
+{
+    return rows > MaxFileRows ? QStringLiteral("plus de %1 lignes").arg(MaxFileRows) : QString();
 }
 
 bool BlackListFileParse(const QByteArray &content, QList<QStringList> *rows, QString *reason)
 {
-    QString refusal;
+    QString refusal = BlackListContentRefusal(content);
     QList<QByteArray> lines;
-    if (content.size() > MaxFileBytes) {
-        refusal = QStringLiteral("fichier trop grand (plus de %1 Mo)").arg(MaxFileBytes / (1024 * 1024));
-    } else {
+    if (refusal.isEmpty()) {
         lines = TextFileLines(content);
-        refusal = FileRefusal(content, lines);
+        refusal = BlackListRowCountRefusal(lines.size());
     }
     if (!refusal.isEmpty()) {
         if (reason)

@@ -41,6 +41,13 @@ QString BlackListLineDecode(const QByteArray &bytes);
 // column dropped, missing ones empty. Always ColumnCount cells.
 QStringList BlackListLineToCells(const QString &line);
 
+// Why the blacklist's file readers refuse this content whatever its layout:
+// too large, binary (control bytes), or a line too long (lines as the file's
+// line ends cut them); empty when it is not refused.
+QString BlackListContentRefusal(const QByteArray &content);
+// Why they refuse a file of this many rows; empty when they do not.
+QString BlackListRowCountRefusal(int rows);
+
 // The rows of a whole file, ColumnCount cells each. Lines end with LF,
 // CR LF or CR alone. False, with `rows` untouched and *reason saying why in
 // the operator's words, for a file that is too large, binary (control
