@@ -85,6 +85,8 @@ private slots:
     void on_BTN_BlackListReadFromFile_clicked();
     void on_BTN_BlackListWriteToSupport_clicked();
     void on_BTN_BlackListReadFromSupport_clicked();
+    void on_BTN_BlackListImportCsv_clicked();
+    void on_BTN_BlackListExportCsv_clicked();
 
     // Maintenance tools (tools/).
     void on_BTN_ReaderRead_clicked();

@@ -73,6 +73,16 @@ void MainWindow::on_BTN_BlackListReadFromSupport_clicked()
     BlackList->readFromReader();
 }
 
+void MainWindow::on_BTN_BlackListImportCsv_clicked()
+{
+    BlackList->importCsv();
+}
+
+void MainWindow::on_BTN_BlackListExportCsv_clicked()
+{
+    BlackList->exportCsv();
+}
+
 void MainWindow::on_BTN_ReaderRead_clicked()
 {
     Tools->readBlock();

@@ -1,14 +1,45 @@
 #include "blacklist/blacklistpage.h"
 
+#include <QColor>
 #include <QDate>
 #include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QSet>
 #include <QTableWidget>
+#include <QTimer>
+#include <algorithm>
+#include <numeric>
 
+#include "blacklist/blacklistcheck.h"
+#include "blacklist/blacklistcsv.h"
 #include "blacklist/blacklistdelegate.h"
 #include "blacklist/blacklisttext.h"
 #include "link/readersession.h"
 #include "ui_mainwindow.h"
+
+using namespace BlackList;
+
+namespace {
+const QColor FaultColour(255, 185, 185);
+const QColor DuplicateColour(255, 210, 140);
+
+// What a row is, whole, for telling an imported row already in the table.
+QString RowKey(const QStringList &cells)
+{
+    return cells.join(QChar(0x1f));
+}
+
+void CellMark(QTableWidgetItem *item, const QVariant &background, const QString &tip)
+{
+    // Unchanged marks are not set again: each set is a repaint and a signal.
+    if (item->data(Qt::BackgroundRole) != background)
+        item->setData(Qt::BackgroundRole, background);
+    if (item->toolTip() != tip)
+        item->setToolTip(tip);
+}
+}
 
 BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &session,
                              const QString &startFolder)
@@ -18,10 +49,18 @@ BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession 
     QTableWidget *table = ui->TABLE_BlackList;
     table->setAlternatingRowColors(true);
     table->setRowCount(0);
-    table->setColumnCount(BlackList::ColumnCount);
+    table->setColumnCount(ColumnCount);
+    // Sorting stays off: the table keeps the file's order and a row being
+    // edited never moves; a click on a header sorts once (sortBy).
     table->setSortingEnabled(false);
     table->setHorizontalHeaderLabels(tr("Date;Uid;Utilisateur;Groupe;Raison").split(';'));
     table->setItemDelegate(new BlackListItemDelegate(table));
+    table->horizontalHeader()->setSectionsClickable(true);
+    connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this, &BlackListPage::sortBy);
+    connect(table, &QTableWidget::itemChanged, this, &BlackListPage::cellEdited);
+    connect(table->model(), &QAbstractItemModel::rowsInserted, this, &BlackListPage::scheduleMarks);
+    connect(table->model(), &QAbstractItemModel::rowsRemoved, this, &BlackListPage::scheduleMarks);
+    connect(ui->SAI_BlackListFilter, &QLineEdit::textChanged, this, &BlackListPage::applyFilter);
     for (ReaderJob *job : {static_cast<ReaderJob *>(&m_write), static_cast<ReaderJob *>(&m_read),
                            static_cast<ReaderJob *>(&m_check)}) {
         connect(job, &ReaderJob::statusChanged, this, &BlackListPage::setStatus);
@@ -30,6 +69,7 @@ BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession 
     connect(&m_write, &ReaderJob::finished, this, &BlackListPage::writeEnded);
     connect(&m_read, &ReaderJob::finished, this, &BlackListPage::readEnded);
     connect(&m_check, &ReaderJob::finished, this, &BlackListPage::checkEnded);
+    showCount();
 }
 
 void BlackListPage::setStatus(const QString &text)
@@ -42,12 +82,37 @@ QString BlackListPage::filePath() const
     return QDir(m_startFolder).filePath(QStringLiteral("listenoire.txt"));
 }
 
+QList<QStringList> BlackListPage::rows() const
+{
+    QTableWidget *table = ui->TABLE_BlackList;
+    QList<QStringList> all;
+    all.reserve(table->rowCount());
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < ColumnCount; ++column)
+            cells << TableCellText(table, row, column);
+        all << cells;
+    }
+    return all;
+}
+
+void BlackListPage::replaceRows(const QList<QStringList> &rows)
+{
+    TableRowsReplace(ui->TABLE_BlackList, BlackListRowsNormalise(rows));
+    applyFilter();
+}
+
+void BlackListPage::appendRows(const QList<QStringList> &rows)
+{
+    replaceRows(this->rows() + rows);
+}
+
 void BlackListPage::newRow()
 {
     QTableWidget *table = ui->TABLE_BlackList;
     TableRowAppend(table);
-    table->item(table->rowCount() - 1, BlackList::ColumnDate)
-        ->setText(QDate::currentDate().toString(QLatin1String(BlackList::TableDateFormat)));
+    table->item(table->rowCount() - 1, ColumnDate)
+        ->setText(QDate::currentDate().toString(QLatin1String(TableDateFormat)));
     setStatus(tr("Ligne insérée, saisir le numéro de goupe ou d'utilisateur"));
 }
 
@@ -57,6 +122,117 @@ void BlackListPage::deleteRow()
         setStatus(tr("sélectionnez une ligne auparavant"));
     else
         setStatus(tr("Ligne supprimée"));
+}
+
+// A UID is kept as the reader sees it, numbers without blanks: what the
+// operator typed is normalised as soon as the cell is left.
+void BlackListPage::cellEdited(QTableWidgetItem *item)
+{
+    if (m_marking)
+        return;
+    const int column = item->column();
+    if (column == ColumnUid || column == ColumnUser || column == ColumnGroup) {
+        QStringList cells;
+        for (int c = 0; c < ColumnCount; ++c)
+            cells << (c == column ? item->text() : QString());
+        const QString normal = BlackListRowNormalise(cells).at(column);
+        if (normal != item->text()) {
+            m_marking = true;
+            item->setText(normal);
+            m_marking = false;
+        }
+    }
+    scheduleMarks();
+}
+
+// Marks and count are worked out once per turn of the event loop, not
+// once per row of a file being loaded.
+void BlackListPage::scheduleMarks()
+{
+    if (m_marksPending)
+        return;
+    m_marksPending = true;
+    QTimer::singleShot(0, this, &BlackListPage::showMarks);
+}
+
+void BlackListPage::showMarks()
+{
+    m_marksPending = false;
+    QTableWidget *table = ui->TABLE_BlackList;
+    const QList<QStringList> all = rows();
+    const QVector<int> duplicateOf = BlackListDuplicateOf(all);
+    m_marking = true;
+    for (int row = 0; row < all.size(); ++row) {
+        QStringList faults(QVector<QString>(ColumnCount).toList());
+        for (const BlackListCellFault &fault : BlackListRowFaults(all.at(row)))
+            faults[fault.column] += (faults.at(fault.column).isEmpty() ? QString() : QStringLiteral("\n"))
+                                    + fault.reason;
+        for (int column = 0; column < ColumnCount; ++column) {
+            QTableWidgetItem *item = table->item(row, column);
+            if (!item)
+                continue;
+            if (!faults.at(column).isEmpty())
+                CellMark(item, FaultColour, faults.at(column));
+            else if (duplicateOf.at(row) >= 0)
+                CellMark(item, DuplicateColour, tr("Doublon de la ligne %1").arg(duplicateOf.at(row) + 1));
+            else
+                CellMark(item, QVariant(), QString());
+        }
+    }
+    m_marking = false;
+    showCount();
+}
+
+// Rows added while a search is shown stay visible until the search
+// changes: a row being typed does not vanish under the operator.
+void BlackListPage::applyFilter()
+{
+    QTableWidget *table = ui->TABLE_BlackList;
+    const QString text = ui->SAI_BlackListFilter->text().trimmed();
+    for (int row = 0; row < table->rowCount(); ++row) {
+        bool shown = text.isEmpty();
+        for (int column = 0; column < ColumnCount && !shown; ++column)
+            shown = TableCellText(table, row, column).contains(text, Qt::CaseInsensitive);
+        table->setRowHidden(row, !shown);
+    }
+    showCount();
+}
+
+void BlackListPage::showCount()
+{
+    QTableWidget *table = ui->TABLE_BlackList;
+    const int total = table->rowCount();
+    int shown = 0;
+    for (int row = 0; row < total; ++row)
+        shown += table->isRowHidden(row) ? 0 : 1;
+    const QString lines = total > 1 ? tr("lignes") : tr("ligne");
+    ui->LAB_BlackListCount->setText(ui->SAI_BlackListFilter->text().trimmed().isEmpty()
+                                        ? QStringLiteral("%1 %2").arg(total).arg(lines)
+                                        : QStringLiteral("%1 / %2 %3").arg(shown).arg(total).arg(lines));
+}
+
+// One sort per click, stable, the same column again reversing it.
+void BlackListPage::sortBy(int column)
+{
+    QTableWidget *table = ui->TABLE_BlackList;
+    // A cell still being typed is kept: leaving its editor commits it.
+    table->setFocus();
+    m_sortDescending = column == m_sortColumn && !m_sortDescending;
+    m_sortColumn = column;
+    const QList<QStringList> all = rows();
+    QVector<int> order(all.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return m_sortDescending ? BlackListRowLess(all.at(b), all.at(a), column)
+                                : BlackListRowLess(all.at(a), all.at(b), column);
+    });
+    QList<QStringList> sorted;
+    for (int index : order)
+        sorted << all.at(index);
+    replaceRows(sorted);
+    table->horizontalHeader()->setSortIndicatorShown(true);
+    table->horizontalHeader()->setSortIndicator(column, m_sortDescending ? Qt::DescendingOrder
+                                                                          : Qt::AscendingOrder);
 }
 
 void BlackListPage::writeFile()
@@ -72,26 +248,103 @@ void BlackListPage::readFile()
 {
     setStatus(tr("Chargement liste noire..."));
     // The load replaces the rows only once the whole file is read.
-    if (m_file.TableLoad(ui->TABLE_BlackList, filePath()))
+    if (m_file.TableLoad(ui->TABLE_BlackList, filePath())) {
+        m_sortColumn = -1;
+        ui->TABLE_BlackList->horizontalHeader()->setSortIndicatorShown(false);
+        applyFilter();
         setStatus(tr("Chargement liste noire->OK"));
-    else if (m_file.LoadError.isEmpty())
+    } else if (m_file.LoadError.isEmpty()) {
         setStatus(tr("Chargement liste noire->ECHEC"));
-    else  // the file was read but refused: say why
+    } else {  // the file was read but refused: say why
         setStatus(tr("Chargement liste noire->ECHEC : %1").arg(m_file.LoadError));
+    }
+}
+
+// Rows are added, never replaced: exact copies of rows already there are
+// left out, rows that break a rule come in marked for the operator to mend.
+void BlackListPage::importCsv()
+{
+    const QString path = QFileDialog::getOpenFileName(m_window, tr("Importer CSV"), m_startFolder,
+                                                      tr("CSV (*.csv *.txt);;Tous les fichiers (*)"));
+    if (path.isEmpty())
+        return;
+    QList<QStringList> read;
+    QString reason;
+    if (!BlackListCsvRead(path, &read, &reason)) {
+        if (reason.isEmpty())
+            reason = tr("ouverture impossible");
+        setStatus(tr("Import CSV->ECHEC : %1").arg(reason));
+        QMessageBox::warning(m_window, tr("Importer CSV"),
+                             tr("Le fichier %1 n'est pas importé : %2.").arg(QDir::toNativeSeparators(path), reason));
+        return;
+    }
+    QSet<QString> known;
+    for (const QStringList &cells : rows())
+        known.insert(RowKey(cells));
+    QList<QStringList> added;
+    int repeated = 0;
+    for (const QStringList &cells : BlackListRowsNormalise(read)) {
+        if (BlackListRowIsEmpty(cells))
+            continue;
+        if (known.contains(RowKey(cells))) {
+            ++repeated;
+            continue;
+        }
+        known.insert(RowKey(cells));
+        added << cells;
+    }
+    if (added.isEmpty()) {
+        setStatus(tr("Import CSV : aucune ligne à ajouter (%1 doublons ignorés)").arg(repeated));
+        return;
+    }
+    if (QMessageBox::question(m_window, tr("Importer CSV"),
+                              tr("Ajouter les %1 lignes lues à la table (%2 doublons ignorés) ?")
+                                  .arg(added.size())
+                                  .arg(repeated))
+        != QMessageBox::Yes) {
+        setStatus(tr("Import CSV->annulé"));
+        return;
+    }
+    appendRows(added);
+    setStatus(tr("Import CSV->OK : %1 lignes ajoutées").arg(added.size()));
+}
+
+// Every row is exported, those hidden by a search too.
+void BlackListPage::exportCsv()
+{
+    const QString path = QFileDialog::getSaveFileName(m_window, tr("Exporter CSV"),
+                                                      QDir(m_startFolder).filePath(QStringLiteral("listenoire.csv")),
+                                                      tr("CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    const QList<QStringList> all = rows();
+    QString error;
+    if (!BlackListCsvWrite(path, all, &error)) {
+        setStatus(tr("Export CSV->ECHEC : %1").arg(error));
+        QMessageBox::warning(m_window, tr("Exporter CSV"),
+                             tr("Le fichier %1 n'est pas écrit : %2.").arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    setStatus(tr("Export CSV->OK : %1 lignes").arg(all.size()));
 }
 
 // The write sends the entries the table held at the click: an edit
-// meanwhile can neither skip nor repeat a row.
+// meanwhile can neither skip nor repeat a row. An invalid row stops it
+// before anything is sent; empty rows and repeats are not sent.
 void BlackListPage::writeToReader()
 {
-    QTableWidget *table = ui->TABLE_BlackList;
-    QStringList entries;
-    QString entry;
     if (!m_session.isOpen() || m_session.chain().isRunning())
         return;
-    for (int found = m_file.TableFirst(table, BlackListRowToEntry, &entry); found;
-         found = m_file.TableNext(table, BlackListRowToEntry, &entry))
-        entries << entry;
+    QTableWidget *table = ui->TABLE_BlackList;
+    QStringList entries;
+    int invalidRow = -1;
+    if (!BlackListTransferEntries(rows(), &entries, &invalidRow)) {
+        setStatus(tr("LN Ecriture->ECHEC : ligne %1 invalide").arg(invalidRow + 1));
+        if (table->isRowHidden(invalidRow))
+            ui->SAI_BlackListFilter->clear();
+        table->setCurrentCell(invalidRow, BlackListRowFaults(rows().at(invalidRow)).first().column);
+        return;
+    }
     // The reader's list is cleared first: the operator says so knowingly.
     if (QMessageBox::question(m_window, tr("Liste noire"),
                               tr("Remplacer la liste noire du lecteur par les %1 lignes de la table ?")
@@ -144,17 +397,19 @@ void BlackListPage::readEnded(JobOutcome outcome)
 {
     if (outcome != JobOutcome::Done)
         return;
-    const QList<QStringList> rows = m_read.rows();
+    const QList<QStringList> read = m_read.rows();
     QTableWidget *table = ui->TABLE_BlackList;
     if (table->rowCount() > 0
         && QMessageBox::question(m_window, tr("Liste noire"),
                                  tr("Remplacer les %1 lignes de la table par les %2 entrées lues ?")
                                      .arg(table->rowCount())
-                                     .arg(rows.size()))
+                                     .arg(read.size()))
                != QMessageBox::Yes) {
         setStatus(tr("LN Lecture->annulée"));
         return;
     }
-    TableRowsReplace(table, rows);
+    m_sortColumn = -1;
+    table->horizontalHeader()->setSortIndicatorShown(false);
+    replaceRows(read);
     setStatus(tr("LN Lecture->OK"));
 }

@@ -1,8 +1,10 @@
 #ifndef BLACKLISTPAGE_H
 #define BLACKLISTPAGE_H
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "blacklist/blacklistjobs.h"
 #include "blacklist/tablefile.h"
@@ -10,11 +12,13 @@
 namespace Ui {
 class MainWindow;
 }
+class QTableWidgetItem;
 class QWidget;
 class ReaderSession;
 
-// The page "Liste noire": the table, its file, and the write to and read
-// from the reader as jobs whose reports the page shows.
+// The page "Liste noire": the table, its file, the CSV exchange with a
+// spreadsheet, and the write to and read from the reader as jobs whose
+// reports the page shows. Every row is checked as it is typed or loaded.
 class BlackListPage : public QObject
 {
     Q_OBJECT
@@ -28,6 +32,8 @@ public:
     void readFile();
     void writeToReader();
     void readFromReader();
+    void importCsv();
+    void exportCsv();
     QString filePath() const;
 
 signals:
@@ -39,6 +45,16 @@ private:
     void checkEnded(JobOutcome outcome);
     void setStatus(const QString &text);
 
+    QList<QStringList> rows() const;
+    void replaceRows(const QList<QStringList> &rows);
+    void appendRows(const QList<QStringList> &rows);
+    void cellEdited(QTableWidgetItem *item);
+    void scheduleMarks();
+    void showMarks();
+    void applyFilter();
+    void showCount();
+    void sortBy(int column);
+
     QWidget *m_window;
     Ui::MainWindow *ui;
     const QString &m_startFolder;
@@ -47,6 +63,11 @@ private:
     BlackListReadJob m_read;
     BlackListReadJob m_check;
     ReaderSession &m_session;
+    // Set while the page itself changes cells: its own changes are no edits.
+    bool m_marking = false;
+    bool m_marksPending = false;
+    int m_sortColumn = -1;
+    bool m_sortDescending = false;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QTableWidget>
 
+#include "blacklist/blacklistcheck.h"
 #include "blacklist/blacklisttext.h"
 
 using namespace BlackList;
@@ -107,7 +108,7 @@ bool TTableFile::TableLoad(QTableWidget *table, const QString &fileName)
             qDebug("load liste noire : %s", qUtf8Printable(LoadError));
         return false;
     }
-    TableRowsReplace(table, rows);
+    TableRowsReplace(table, BlackListRowsNormalise(rows));
     return true;
 }
 

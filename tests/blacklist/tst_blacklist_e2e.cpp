@@ -1,6 +1,9 @@
 // The blacklist page end to end: the window clicked like an operator does,
 // the simulated reader's list file on the other side of a pseudo-terminal.
 #include <QDate>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
@@ -12,22 +15,35 @@
 #include "tests/support/windowfixture.h"
 
 namespace {
-// Answers every question box with one button and keeps their texts.
+// Answers every question box with one button (a box without it with its
+// only button) and keeps their texts; a file dialog gets `file`.
 class QuestionAnswerer : public QObject
 {
 public:
-    explicit QuestionAnswerer(QMessageBox::StandardButton button) : m_button(button)
+    explicit QuestionAnswerer(QMessageBox::StandardButton button, const QString &file = QString())
+        : file(file), m_button(button)
     {
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+                // selectFile() leaves the name alone once its field has the
+                // focus: the field is filled as the operator would.
+                if (auto *name = dialog->findChild<QLineEdit *>("fileNameEdit"))
+                    name->setText(this->file);
+                else
+                    dialog->selectFile(this->file);
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+            auto *box = qobject_cast<QMessageBox *>(modal);
             if (!box)
                 return;
             texts << box->text();
-            box->button(m_button)->click();
+            (box->button(m_button) ? box->button(m_button) : box->buttons().first())->click();
         });
         m_timer.start(20);
     }
     QStringList texts;
+    QString file;
 
 private:
     QMessageBox::StandardButton m_button;
@@ -313,6 +329,116 @@ private slots:
         QCOMPARE(w->sim.listFile().entries(), entries);
         QVERIFY(button("BTN_BlackListWriteToSupport")->isEnabled());
         disconnect(faultSetter);
+    }
+
+    // Rows are checked as typed: the UID normalised, a faulty cell red with
+    // its reason, a repeat orange; an invalid row stops the write unsent.
+    void invalidRowStopsTheWrite()
+    {
+        addRow("|04:a1:b2:c3 |12||");
+        addRow("||12a||");
+        addRow("|04A1B2C3|||bis");
+        QCOMPARE(table()->item(0, 1)->text(), QString("04A1B2C3"));
+        QTRY_VERIFY(table()->item(1, 2)->toolTip().contains("chiffres seulement"));
+        QVERIFY(table()->item(1, 2)->background().style() != Qt::NoBrush);
+        QVERIFY(table()->item(1, 1)->toolTip().isEmpty());
+        QCOMPARE(table()->item(2, 1)->toolTip(), QString("Doublon de la ligne 1"));
+        QVERIFY(table()->item(2, 1)->background() != table()->item(1, 2)->background());
+
+        button("BTN_BlackListWriteToSupport")->click();
+        QCOMPARE(w->field("SAI_BlackListStatus")->text(), QString("LN Ecriture->ECHEC : ligne 2 invalide"));
+        QCOMPARE(table()->currentRow(), 1);
+        flushRequests();
+        QCOMPARE(requests, QStringList());
+        QCOMPARE(w->operatorAgrees.questions, 0);
+
+        // Mended, the row is no longer marked and the list goes out.
+        table()->item(1, 2)->setText("12");
+        QTRY_VERIFY(table()->item(1, 2)->toolTip().isEmpty());
+        QCOMPARE(table()->item(1, 2)->background().style(), Qt::NoBrush);
+        button("BTN_BlackListWriteToSupport")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Vérification->OK"), 10000);
+    }
+
+    // What a search hides is still sent; repeats and empty rows are not.
+    void filteredTableSendsEveryEntryOnce()
+    {
+        for (const QString &row : {"12/05/16|04A1B2C3|12|3|perdu", "13/05/16|04a1b2c3|||bis", "|||7|",
+                                   "14/05/16||||"})
+            addRow(row);
+        auto *count = w->field<QLabel>("LAB_BlackListCount");
+        QTRY_COMPARE(count->text(), QString("4 lignes"));
+        w->field("SAI_BlackListFilter")->setText("PERDU");
+        QCOMPARE(count->text(), QString("1 / 4 lignes"));
+        QVERIFY(!table()->isRowHidden(0));
+        QVERIFY(table()->isRowHidden(1) && table()->isRowHidden(2) && table()->isRowHidden(3));
+
+        w->operatorAgrees.on = false;
+        QuestionAnswerer yes(QMessageBox::Yes);
+        button("BTN_BlackListWriteToSupport")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Vérification->OK"), 10000);
+        QCOMPARE(yes.texts, QStringList{"Remplacer la liste noire du lecteur par les 2 lignes de la table ?"});
+        QCOMPARE(w->sim.listFile().entries(),
+                 (QStringList{"Cda=160512;UID=04A1B2C3;Usr=12;Grp=3", "Cda=;UID=;Usr=;Grp=7"}));
+    }
+
+    // A spreadsheet's file: "," and a byte order mark, its own column order,
+    // lower-case UIDs with separators. Exact copies are left out, the rest
+    // comes in checked; a refused file changes nothing.
+    void csvImportAndExport()
+    {
+        addRow("12/05/16|04A1B2C3|12|3|perdu");
+        const QString csv = dir->filePath("tableur.csv");
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\xEF\xBB\xBF" "RAISON,uid,Date,Groupe\r\n"
+                   "perdu,04:a1:b2:c3,12/05/16,3\r\n"  // the row already there, but for its user
+                   "\"volé, au dépôt\",04 d9 f0 a1,01/02/17,\r\n"
+                   "\"volé, au dépôt\",04 d9 f0 a1,01/02/17,\r\n"
+                   "perdu,,,G7\r\n");
+        file.close();
+        w->operatorAgrees.on = false;
+        {
+            QuestionAnswerer yes(QMessageBox::Yes, csv);
+            button("BTN_BlackListImportCsv")->click();
+            QTRY_COMPARE(yes.texts, QStringList{"Ajouter les 3 lignes lues à la table (1 doublons ignorés) ?"});
+        }
+        QCOMPARE(w->field("SAI_BlackListStatus")->text(), QString("Import CSV->OK : 3 lignes ajoutées"));
+        QCOMPARE(rows(), (QStringList{"12/05/16|04A1B2C3|12|3|perdu", "12/05/16|04A1B2C3||3|perdu",
+                                      "01/02/17|04D9F0A1|||volé, au dépôt", "|||G7|perdu"}));
+        QTRY_COMPARE(table()->item(1, 0)->toolTip(), QString("Doublon de la ligne 1"));
+        QVERIFY(table()->item(3, 3)->toolTip().contains("chiffres seulement"));
+
+        // Sorted by date once: no date last; the order stays as rows are added.
+        QHeaderView *header = table()->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+        QCOMPARE(rows().first(), QString("12/05/16|04A1B2C3|12|3|perdu"));
+        QCOMPARE(rows().at(2), QString("01/02/17|04D9F0A1|||volé, au dépôt"));
+        QCOMPARE(rows().last(), QString("|||G7|perdu"));
+        const QStringList sorted = rows();
+
+        const QString exported = dir->filePath("export.csv");
+        {
+            QuestionAnswerer ok(QMessageBox::Ok, exported);
+            button("BTN_BlackListExportCsv")->click();
+            QTRY_COMPARE(w->field("SAI_BlackListStatus")->text(), QString("Export CSV->OK : 4 lignes"));
+        }
+        QFile out(exported);
+        QVERIFY2(out.open(QIODevice::ReadOnly), qPrintable(QDir(dir->path()).entryList().join(",")));
+        QVERIFY(out.readAll().startsWith("\xEF\xBB\xBF" "Date;Uid;Utilisateur;Groupe;Raison\r\n"));
+
+        QFile binary(csv);
+        QVERIFY(binary.open(QIODevice::WriteOnly));
+        binary.write(QByteArray("Date;Uid\r\n") + QByteArray(2, '\0') + ";04A1B2C3\r\n");
+        binary.close();
+        {
+            QuestionAnswerer ok(QMessageBox::Ok, csv);
+            button("BTN_BlackListImportCsv")->click();
+            QTRY_VERIFY(w->field("SAI_BlackListStatus")->text().startsWith("Import CSV->ECHEC : "));
+            QTRY_COMPARE(ok.texts.size(), 1);
+        }
+        QCOMPARE(rows(), sorted);
     }
 
     void readerButtonsSendNothing()
