@@ -1,11 +1,12 @@
 // The reader session against the simulator, without a window: what a
-// closed link does to a request.
+// closed link does to a request, and how long a chain waits for the slot.
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "link/commands.h"
 #include "tests/support/sessionfixture.h"
+#include "tools/clockjob.h"
 
 class TestReaderSession : public QObject
 {
@@ -16,6 +17,7 @@ class TestReaderSession : public QObject
 private slots:
     void initTestCase()
     {
+        qRegisterMetaType<JobOutcome>();
         qRegisterMetaType<ReaderAnswer>();
     }
     void init() { r = std::make_unique<SessionWithReader>(); }
@@ -62,6 +64,33 @@ private slots:
                               CmdTimeout::ValueGet}));
         QVERIFY(answered.wait(3000));
         QCOMPARE(r->sim.requestCount(Cmd::FamilyValue, Cmd::ValuePut), 0);
+    }
+
+    // The slot passes from a short command to the longest one (a badge read
+    // started by polling) while a chain waits: the chain still runs.
+    void chainOutwaitsTheLongestCommand()
+    {
+        QVERIFY(r->start());
+        ReaderSession &session = r->session;
+        constexpr int FirstAnswerMs = 500;
+        r->sim.handleControlLine(QStringLiteral("delay %1").arg(FirstAnswerMs));
+        connect(&session, &ReaderSession::answered, this, [this, &session](unsigned int code) {
+            if (code != ARG_CONFIG_GET_RESULT)
+                return;
+            r->sim.handleControlLine("delay 0");
+            r->sim.failNext(ReaderSim::Fault::Mute, "BR");
+            QVERIFY(session.send({Cmd::FamilyBadge, Cmd::BadgeRead, QString(), ARG_BADGE_READ_RESULT,
+                                  CmdTimeout::Longest}));
+        });
+        QVERIFY(session.send({Cmd::FamilyValue, Cmd::ValueGet, "3.0.1", ARG_CONFIG_GET_RESULT,
+                              CmdTimeout::ValueGet}));
+        ClockJob clock(session);
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(SessionWithReader::run(clock), JobOutcome::Done);
+        QVERIFY2(waited.elapsed() >= FirstAnswerMs + qint64(CmdTimeout::Longest),
+                 qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(r->sim.requestCount(Cmd::FamilyValue, Cmd::ValuePut), 2);
     }
 };
 
