@@ -13,6 +13,7 @@
 
 #include "app/appsettings.h"
 #include "app/portlist.h"
+#include "badge/badgepage.h"
 #include "blacklist/blacklistpage.h"
 #include "config/configpage.h"
 #include "tools/toolspage.h"
@@ -187,12 +188,13 @@ void MainWindow::ReaderButtonsDisable()
     ReaderButtonsUpdate();
 }
 
-// The six reader buttons follow the link; those that start a chain also
-// wait for the running one to end, and a save needs a configuration. The
-// configuration's file buttons wait for its load or save.
+// The six reader buttons and every button that sends a command follow the
+// link; those that start a chain also wait for the running one to end, and
+// a save needs a configuration. The configuration's file buttons wait for
+// its load or save.
 void MainWindow::ReaderButtonsUpdate()
 {
-    if (!Config)
+    if (!Config || !Badge)
         return;
     const bool idle = !Chain.isRunning();
     const bool link = ReaderButtonsOn;
@@ -206,7 +208,13 @@ void MainWindow::ReaderButtonsUpdate()
     ui->BTN_ReaderConfigSave->setEnabled(link && idle && configuration);
     ui->BTN_ReaderFileLoad->setEnabled(idle && configIdle);
     ui->BTN_ReaderFileSave->setEnabled(configIdle && configuration);
-    ui->BTN_DateHeureMAJ->setEnabled(idle);
+    ui->BTN_DateHeureMAJ->setEnabled(link && idle);
+    for (QPushButton *button : {ui->BTN_TestC1, ui->BTN_TestC2, ui->BTN_ReaderRead,
+                                ui->BTN_ReaderWrite, ui->BTN_ReaderIncrement,
+                                ui->BTN_ReaderDecrement, ui->BTN_TraillerRead,
+                                ui->BTN_TraillerWrite, ui->BTN_BadgeFormat})
+        button->setEnabled(link);
+    Badge->linkChanged(link);
 }
 
 void MainWindow::ChainProgressPrepare()

@@ -448,9 +448,15 @@ void BadgePage::transactionEnd()
     transactionButtonsUpdate();
 }
 
+void BadgePage::linkChanged(bool open)
+{
+    LinkOpen = open;
+    transactionButtonsUpdate();
+}
+
 void BadgePage::transactionButtonsUpdate()
 {
-    const bool allowed = !TransactionRunning && !OutcomeUnknown;
+    const bool allowed = LinkOpen && !TransactionRunning && !OutcomeUnknown;
     ui->BTN_TransactionDebit->setEnabled(allowed);
     ui->BTN_TransactionCredit->setEnabled(allowed);
     ui->BTN_TransactionDebit->setToolTip(

@@ -38,6 +38,8 @@ public:
     void readClicked();
     void createClicked();
     void transactionClicked(bool debit);
+    // Debit and credit need the link.
+    void linkChanged(bool open);
 
     void pollEvent(const QString &answer);
     void pollNoSupport();
@@ -70,6 +72,7 @@ private:
     bool PresentedValid = false;
     QString PresentedUid;
 
+    bool LinkOpen = false;
     // From the click until the transaction and its re-read have ended.
     bool TransactionRunning = false;
     QString TransactionUid;

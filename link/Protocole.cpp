@@ -101,12 +101,8 @@ quint8 QProtocole::CmdRequest(char c1, char c2, const QString &payload,
     Cmd.IsOk.store(false, std::memory_order_relaxed);
 
     if (static_cast<std::size_t>(bytes.size()) > PayloadMax) {
-        // Refused without sending: the request ends at once as not answered.
         qDebug("CmdRequest => payload too long (%d bytes), refused", bytes.size());
-        Cmd.IsWaiting.store(false, std::memory_order_release);
-        if (arg != ARG_NONE)
-            QMetaObject::invokeMethod(this, [this, arg] { emit SIG_Data(EVT_DATA, arg, QString()); },
-                                      Qt::QueuedConnection);
+        RefuseRequest(arg);
         return REQ_TOO_LONG;
     }
 
@@ -114,11 +110,28 @@ quint8 QProtocole::CmdRequest(char c1, char c2, const QString &payload,
     TxFrame.Header2 = c2;
     std::memcpy(TxFrame.Payload, bytes.constData(), static_cast<std::size_t>(bytes.size()));
     TxFrame.Payload[bytes.size()] = 0;
-    qDebug("CmdRequest => Load String ***%s****", TxFrame.Payload);
 
+    // Queued before a close, the close ends it; after, it is refused here.
+    QMutexLocker lock(&Mutex);
+    if (!ComIsOpen.load(std::memory_order_acquire)) {
+        qDebug("CmdRequest => port closed, refused");
+        RefuseRequest(arg);
+        return REQ_CLOSED;
+    }
+    qDebug("CmdRequest => Load String ***%s****", TxFrame.Payload);
     Cmd.IsWaiting.store(true, std::memory_order_release);
     TxFrame.TxPending.store(true, std::memory_order_release);
     return REQ_QUEUED;
+}
+
+// Ends a request without sending it: its owner hears of it as of any
+// unanswered request, after the caller has returned.
+void QProtocole::RefuseRequest(unsigned int arg)
+{
+    Cmd.IsWaiting.store(false, std::memory_order_release);
+    if (arg != ARG_NONE)
+        QMetaObject::invokeMethod(this, [this, arg] { emit SIG_Data(EVT_DATA, arg, QString()); },
+                                  Qt::QueuedConnection);
 }
 
 quint8 QProtocole::PutValueRequest(const QString &id, const QString &value, unsigned int arg)
@@ -173,7 +186,7 @@ void QProtocole::run()
     }
     if (port.isOpen())
         port.close();
-    ComIsOpen.store(false, std::memory_order_release);
+    MarkClosed();
     Port = nullptr;
 }
 
@@ -276,7 +289,7 @@ bool QProtocole::PortOpen(const QString &name)
 void QProtocole::ClosePort()
 {
     Port->close();
-    ComIsOpen.store(false, std::memory_order_release);
+    MarkClosed();
     // Nothing is checked for time-outs while closed: end the request now,
     // or its owner would wait for it until the next open.
     LowState = LOW_IDLE;
@@ -284,6 +297,14 @@ void QProtocole::ClosePort()
     EndOutstandingRequest();
     emit SIG_Data(EVT_DATA, ARG_PORT_STATE, QString());
     emit SIG_ComStatus(tr("Fermé"));
+}
+
+// Under the mutex, so that a request racing the close is either refused or
+// queued in time for the close to end it.
+void QProtocole::MarkClosed()
+{
+    QMutexLocker lock(&Mutex);
+    ComIsOpen.store(false, std::memory_order_release);
 }
 
 void QProtocole::ClearPortError()
@@ -554,7 +575,7 @@ void QProtocole::DropLostDevice()
 {
     qDebug("ControlLow->device lost => port closed");
     Port->close();
-    ComIsOpen.store(false, std::memory_order_release);
+    MarkClosed();
     DeviceLost = false;
     ReadErrorPasses = 0;
     LowState = LOW_IDLE;

@@ -26,8 +26,9 @@ public:
     // (every other request stops it too).
     enum : quint8 { COM_NONE = 0, COM_OPEN = 1, COM_CLOSE = 2, COM_RETRY_CANCEL = 3 };
     enum : quint8 { LOW_IDLE = 0, LOW_SEND = 1, LOW_RECEIVE = 2 };
-    // CmdRequest results.
-    enum : quint8 { REQ_QUEUED = 0, REQ_BUSY = 1, REQ_TOO_LONG = 2 };
+    // CmdRequest results. A request refused as too long or with the port
+    // closed has taken the slot and ends at once as not answered.
+    enum : quint8 { REQ_QUEUED = 0, REQ_BUSY = 1, REQ_TOO_LONG = 2, REQ_CLOSED = 3 };
 
     explicit QProtocole(QObject *parent = nullptr);
     ~QProtocole() override;
@@ -43,6 +44,8 @@ public:
 
     // Takes the command slot if it is free (one atomic step). A claim that
     // loses the race sends nothing, changes nothing and returns REQ_BUSY.
+    // Nothing is queued while the port is closed: a request waiting for a
+    // reopen would go out long after its owner gave up on it.
     quint8 CmdRequest(char c1, char c2, const QString &payload,
                       unsigned int arg, unsigned int timeoutMs);
     quint8 PutValueRequest(const QString &id, const QString &value, unsigned int arg);
@@ -114,6 +117,8 @@ private:
     void PollAnswer(const QString &answer);
     void ClearPortError();
     void DropLostDevice();
+    void MarkClosed();
+    void RefuseRequest(unsigned int arg);
     void EndOutstandingRequest();
     bool FrameAnswersRequest() const;
 

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <functional>
 
+#include "link/commands.h"
+
 class QProtocole;
 
 // One command of a chain, as CmdRequest takes it.
@@ -39,9 +41,11 @@ class CommandChain : public QObject
 {
     Q_OBJECT
 public:
-    // A next command waits at most this long for the slot: the engine's
-    // polling holds it for one poll, whose time-out is 3000 ms.
-    static constexpr int SlotWaitMs = 4000;
+    // A next command waits at most this long for the slot: as long as any
+    // request may hold it (a badge read started by polling, say), and the
+    // time its end takes to free the slot.
+    static constexpr int SlotWaitMarginMs = 1000;
+    static constexpr int SlotWaitMs = int(CmdTimeout::Longest) + SlotWaitMarginMs;
     static constexpr int RetryMs = 2;
 
     explicit CommandChain(ChainLink &link, QObject *parent = nullptr);

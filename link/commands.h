@@ -1,6 +1,8 @@
 #ifndef COMMANDS_H
 #define COMMANDS_H
 
+#include <algorithm>
+
 // Operation codes: passed with every request and echoed as the code of the
 // answer's link event. The code, not the command letters, picks the handler.
 enum : unsigned int {
@@ -76,6 +78,9 @@ constexpr unsigned int ValueGet = 1000;
 constexpr unsigned int ValuePut = 4000;
 constexpr unsigned int File = 2000;
 constexpr unsigned int Raw = 2000;
+// The longest any request holds the command slot.
+constexpr unsigned int Longest = std::max({Poll, BadgeReadAfterPoll, BadgeReadShort, BadgeCreate,
+                                           Transaction, BadgeFormat, ValueGet, ValuePut, File, Raw});
 }
 
 #endif

@@ -1,17 +1,26 @@
 // The adapter pulled out in the middle of each chain: the chain ends with
 // its failure text, the link says it is lost, and once plugged back
-// "Connecter" opens it again and the same operation succeeds.
+// "Connecter" opens it again and the same operation succeeds. With the link
+// closed, nothing that sends a command can be clicked, and a command asked
+// for anyway ends at once and never goes out.
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include "config/paramtree.h"
+#include "link/commands.h"
 #include "tests/support/linkwindow.h"
 #include "tests/support/windowfixture.h"
 
 namespace {
 constexpr int ChainMs = 20000;
+// Every button that sends a command.
+const char *const CommandButtons[] = {
+    "BTN_TestC1", "BTN_TestC2", "BTN_ReaderRead", "BTN_ReaderWrite", "BTN_ReaderIncrement",
+    "BTN_ReaderDecrement", "BTN_TraillerRead", "BTN_TraillerWrite", "BTN_BadgeFormat",
+    "BTN_DateHeureMAJ", "BTN_TransactionDebit", "BTN_TransactionCredit",
+};
 }
 
 class TestUnplug : public QObject
@@ -55,7 +64,7 @@ private slots:
     void init()
     {
         w = std::make_unique<WindowOnLink>();
-        QVERIFY(w->start());
+        QVERIFY(w->start(true));  // the maintenance pages too
     }
     void cleanup() { w.reset(); }
 
@@ -126,6 +135,86 @@ private slots:
         w->button(qPrintable(button))->click();
         QTRY_VERIFY_WITH_TIMEOUT(w->idle() && QRegularExpression(success).match(outcome(line, again)).hasMatch(),
                                  ChainMs);
+    }
+
+    void commandButtonsFollowTheLink()
+    {
+        for (const char *name : CommandButtons)
+            QVERIFY2(w->button(name)->isEnabled(), name);
+        w->button("BTN_Serial")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isOpen(), 5000);
+        for (const char *name : CommandButtons)
+            QTRY_VERIFY2(!w->button(name)->isEnabled(), name);
+        QVERIFY(w->reconnect());
+        for (const char *name : CommandButtons)
+            QTRY_VERIFY2(w->button(name)->isEnabled(), name);
+    }
+
+    // A click that races the close (its button is grey after it): the
+    // page shows its failure at once, the slot is free, and the link
+    // opened again sends nothing for it.
+    void commandAskedWhileClosedNeverGoesOut_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("unplug");  // else "Deconnecter"
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("failure");
+        const QString block = "SAI_ReaderRcv";
+        const QString trailer = "SAI_TrailerReadResult";
+        const QString test = "SAI_TestCmdStatus";
+        const QString format = "SAI_CeationSecuriteResult";
+        QTest::newRow("Test C1") << "BTN_TestC1" << false << test << "Test C1->ECHEC";
+        QTest::newRow("Test C2, reconnecting") << "BTN_TestC2" << true << test << "Test C2->ECHEC";
+        QTest::newRow("block read") << "BTN_ReaderRead" << false << block << "Bloc->CMD ERREUR";
+        QTest::newRow("block write") << "BTN_ReaderWrite" << false << block << "Bloc->CMD ERREUR";
+        QTest::newRow("increment") << "BTN_ReaderIncrement" << false << block << "Bloc->CMD ERREUR";
+        QTest::newRow("decrement") << "BTN_ReaderDecrement" << false << block << "Bloc->CMD ERREUR";
+        QTest::newRow("trailer read") << "BTN_TraillerRead" << false << trailer << "Trailer->CMD ERREUR";
+        QTest::newRow("trailer write") << "BTN_TraillerWrite" << false << trailer << "Trailer->CMD ERREUR";
+        QTest::newRow("format") << "BTN_BadgeFormat" << false << format << "Formatage->CMD ECHEC";
+        QTest::newRow("format, reconnecting") << "BTN_BadgeFormat" << true << format << "Formatage->CMD ECHEC";
+    }
+    void commandAskedWhileClosedNeverGoesOut()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, unplug);
+        QFETCH(QString, line);
+        QFETCH(QString, failure);
+        w->sim.present("credit");
+        w->button("BTN_TraillerDefault")->click();
+        w->field("SAI_BlockNumber")->setText("4");
+        w->field("SAI_ReaderSnd")->setText("1");
+        w->field("SAI_Sector")->setText("1");
+        w->button("CKB_C3B3")->setChecked(true);  // access bits that lock nothing
+        w->field("SAI_TestDurationImpulsion")->setText("50");
+        if (unplug)
+            w->sim.unplug();
+        else
+            w->button("BTN_Serial")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isOpen(), 5000);
+        QList<QByteArray> requests;
+        connect(&w->sim, &ReaderSim::requestReceived, this,
+                [&requests](char c1, char c2, const QByteArray &payload) {
+                    requests << QByteArray() + c1 + c2 + payload;
+                });
+
+        const QString slot = "on_" + button + "_clicked";
+        QVERIFY(QMetaObject::invokeMethod(w->window.get(), qPrintable(slot)));
+        // Sooner than any command's time-out.
+        QTRY_COMPARE_WITH_TIMEOUT(w->text(qPrintable(line)), failure, 1000);
+        QVERIFY(w->slotFree());
+
+        if (unplug) {
+            QVERIFY(w->sim.replug());
+            QTRY_VERIFY_WITH_TIMEOUT(w->isOpen() && w->button(qPrintable(button))->isEnabled(), 5000);
+        } else {
+            QVERIFY(w->reconnect());
+        }
+        // Once the reader has this one, it has all that went before.
+        QVERIFY(w->window->Session.send({'V', 'G', "9.9", ARG_CONFIG_GET_RESULT, 2000}));
+        QTRY_VERIFY_WITH_TIMEOUT(requests.contains("VG9.9"), 5000);
+        QCOMPARE(requests, QList<QByteArray>{"VG9.9"});
+        QCOMPARE(w->text(qPrintable(line)), failure);
     }
 };
 

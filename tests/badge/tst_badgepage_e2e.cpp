@@ -80,7 +80,9 @@ private slots:
     {
         w = std::make_unique<WindowWithReader>();
         QVERIFY(w->start());
-        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load(), 5000);
+        // Open, and the window has heard of it: debit and credit follow the link.
+        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load() && button("BTN_TransactionDebit")->isEnabled(),
+                                 5000);
         protocol = std::make_unique<TextHistory>(edit("SAI_ProtocoleStatus"));
         transactions.clear();
         connect(&w->sim, &ReaderSim::requestReceived, this, [this](char c1, char c2, const QByteArray &payload) {

@@ -145,7 +145,9 @@ private slots:
         QVERIFY(w->sim.start());
         w->window = std::make_unique<MainWindow>(w->sim.slavePath(), true);
         w->window->show();
-        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load(), 5000);
+        // Open, and the window has heard of it: the command buttons follow the link.
+        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load() && button("BTN_ReaderRead")->isEnabled(),
+                                 5000);
         requests.clear();
         connect(&w->sim, &ReaderSim::requestReceived, this,
                 [this](char c1, char c2, const QByteArray &payload) {
