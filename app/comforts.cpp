@@ -131,9 +131,10 @@ void MainWindow::JournalPrepare()
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(font().pointSize());
     ui->TXTEDIT_FrameTrace->setFont(fixed);
-    for (QLineEdit *line : {ui->SAI_ProtocoleStatus, ui->SAI_BlackListStatus, ui->SAI_ConfigStatus,
-                            ui->SAI_TestCmdStatus, ui->SAI_TrailerReadResult, ui->SAI_ReaderRcv,
-                            ui->SAI_CeationSecuriteResult})
+    // The configuration and blacklist pages journal their results
+    // themselves: their status lines show every step of a job.
+    for (QLineEdit *line : {ui->SAI_ProtocoleStatus, ui->SAI_TestCmdStatus, ui->SAI_TrailerReadResult,
+                            ui->SAI_ReaderRcv, ui->SAI_CeationSecuriteResult})
         connect(line, &QLineEdit::textChanged, this, &MainWindow::JournalAdd);
     connect(ui->LINEEDIT_Com, &QLineEdit::textChanged, this, [this](const QString &text) {
         // A long open error does not fit the field.

@@ -12,6 +12,7 @@
 #include "link/commands.h"
 
 #include "app/appsettings.h"
+#include "app/journal.h"
 #include "app/portlist.h"
 #include "badge/badgepage.h"
 #include "blacklist/blacklistpage.h"
@@ -116,6 +117,9 @@ void MainWindow::PagesPrepare()
     connect(Config, &ConfigPage::journal, this, &MainWindow::JournalAdd);
     connect(BlackList, &BlackListPage::journal, this, &MainWindow::JournalAdd);
     connect(Tools, &ToolsPage::journal, this, &MainWindow::JournalAdd);
+    connect(Config, &ConfigPage::stepLine, this, &MainWindow::DebugStepShow);
+    connect(BlackList, &BlackListPage::stepLine, this, &MainWindow::DebugStepShow);
+    connect(Tools, &ToolsPage::stepLine, this, &MainWindow::DebugStepShow);
 }
 
 void MainWindow::PortListFill()
@@ -169,6 +173,12 @@ void MainWindow::ComStatusColor(Qt::GlobalColor color)
 void MainWindow::DebugShow(QString text)
 {
     ui->TXTEDIT_Debug->appendPlainText(text);
+}
+
+// A job's steps, dated as the journal's results they make up.
+void MainWindow::DebugStepShow(const QString &text)
+{
+    ui->TXTEDIT_Debug->appendPlainText(JournalLine(QDateTime::currentDateTime(), text));
 }
 
 void MainWindow::on_pushButton_3_clicked()

@@ -110,6 +110,7 @@ private slots:
 
 public slots:
     void DebugShow(QString text);
+    void DebugStepShow(const QString &text);
     void ComStatusShow(QString text);
     void ComDataProcess(unsigned int kind, unsigned int code, const QString &text);
     // An answer to a single request, handed to the page that sent it.

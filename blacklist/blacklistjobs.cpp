@@ -50,6 +50,7 @@ bool BlackListWriteJob::prepare()
     for (int i = 0; i < m_entries.size(); ++i) {
         if (!PayloadFits(AddPayload(m_entries.at(i)))) {
             setStatus(tr("LN Put->ECHEC : ligne %1 trop longue").arg(i + 1));
+            failure(tr("LN Ecriture de la ligne %1 refusée : ligne trop longue").arg(i + 1));
             return endEarly(JobOutcome::Refused);
         }
     }
@@ -61,13 +62,15 @@ void BlackListWriteJob::begin()
     m_clearing = true;
     setStatus(tr("LN Put"));
     send(ChainRequest{Cmd::FamilyFile, Cmd::FileClear, BlackListReader::ListFile,
-                      ARG_FILE_LN_CLEAR_RESULT, CmdTimeout::File});
+                      ARG_FILE_LN_CLEAR_RESULT, CmdTimeout::File},
+         tr("LN Suppression de la liste"));
 }
 
 void BlackListWriteJob::sendAdd()
 {
     send(ChainRequest{Cmd::FamilyFile, Cmd::FileAdd, AddPayload(m_entries.at(m_added)),
-                      ARG_FILE_LN_ADD_RESULT, CmdTimeout::File});
+                      ARG_FILE_LN_ADD_RESULT, CmdTimeout::File},
+         tr("LN Ecriture de la ligne %1").arg(m_added + 1));
 }
 
 void BlackListWriteJob::failedStatus()
@@ -78,7 +81,12 @@ void BlackListWriteJob::failedStatus()
     }
     qDebug("LN Add->ECHEC ligne %d", m_added);
     setStatus(tr("LN Add->ECHEC"));
-    emit journal(tr("LN Add->ECHEC à la ligne %1").arg(m_added + 1));
+}
+
+QString BlackListWriteJob::outcomeText(JobOutcome outcome) const
+{
+    return OutcomeHead(tr("LN Ecriture"), outcome) + QStringLiteral(" : ")
+           + CountedOf(m_added, m_entries.size(), tr("ligne écrite"), tr("lignes écrites"));
 }
 
 void BlackListWriteJob::answer(unsigned int code, const ReaderAnswer &answer)
@@ -88,6 +96,7 @@ void BlackListWriteJob::answer(unsigned int code, const ReaderAnswer &answer)
         return;
     if (!answer.accepted()) {
         failedStatus();
+        stepFailed(answer);
         finish(failureOf(answer));
         return;
     }
@@ -122,10 +131,11 @@ BlackListReadJob::BlackListReadJob(ReaderSession &session, QObject *parent)
 {
 }
 
-void BlackListReadJob::setPhase(const QString &name, int expected)
+void BlackListReadJob::checkAgainst(const QStringList &sent)
 {
-    m_phaseName = name;
-    m_expected = expected;
+    m_phaseName = tr("LN Vérification");
+    m_checking = true;
+    m_sent = sent;
 }
 
 QString BlackListReadJob::phaseName() const
@@ -135,13 +145,14 @@ QString BlackListReadJob::phaseName() const
 
 int BlackListReadJob::phaseTotal() const
 {
-    return m_expected;
+    return m_checking ? m_sent.size() : BlackListReader::ReadMaxEntries;
 }
 
 void BlackListReadJob::begin()
 {
     m_rows.clear();
     m_entries.clear();
+    m_readCount = 0;
     setStatus(m_phaseName + QStringLiteral(" ..."));
     sendGet();
 }
@@ -151,7 +162,8 @@ void BlackListReadJob::sendGet()
     send(ChainRequest{Cmd::FamilyFile, Cmd::FileGet,
                       BlackListReader::ListFile + QStringLiteral(";Pos=")
                           + QString::number(m_rows.size()),
-                      ARG_FILE_LN_GET_RESULT, CmdTimeout::File});
+                      ARG_FILE_LN_GET_RESULT, CmdTimeout::File},
+         tr("%1 de la ligne %2").arg(m_phaseName).arg(m_rows.size() + 1));
 }
 
 void BlackListReadJob::answer(unsigned int code, const ReaderAnswer &answer)
@@ -159,12 +171,11 @@ void BlackListReadJob::answer(unsigned int code, const ReaderAnswer &answer)
     if (code != ARG_FILE_LN_GET_RESULT)
         return;
     if (answer.answered && !answer.accepted()) {
-        // No entry at this position: the list is complete. Whoever asked
-        // says what becomes of it.
-        finish(JobOutcome::Done);
+        listEnded();
         return;
     }
     if (!answer.answered) {
+        stepFailed(answer);
         failed(failureOf(answer));
         return;
     }
@@ -172,20 +183,50 @@ void BlackListReadJob::answer(unsigned int code, const ReaderAnswer &answer)
     if (!BlackListEntryToCells(answer.text, &cells)) {
         qDebug("LN Lecture : entrée %d illisible ***%s***", int(m_rows.size()),
                qUtf8Printable(answer.text));
-        emit journal(tr("LN Lecture : entrée %1 illisible").arg(m_rows.size() + 1));
+        failure(tr("%1 : entrée %2 illisible").arg(m_phaseName).arg(m_rows.size() + 1));
         failed(JobOutcome::Refused);
         return;
     }
     if (m_rows.size() >= BlackListReader::ReadMaxEntries) {
         qDebug("LN Lecture : plus de %d entrées", BlackListReader::ReadMaxEntries);
-        emit journal(tr("LN Lecture : plus de %1 entrées").arg(BlackListReader::ReadMaxEntries));
+        failure(tr("%1 : plus de %2 entrées").arg(m_phaseName).arg(BlackListReader::ReadMaxEntries));
         failed(JobOutcome::Refused);
         return;
     }
     m_rows.append(cells);
     m_entries.append(answer.text);
+    ++m_readCount;
     step();
     sendGet();
+}
+
+// No entry at this position: the list is complete. A plain read leaves
+// to whoever asked what becomes of it; a check says whether it is the
+// list sent.
+void BlackListReadJob::listEnded()
+{
+    if (!m_checking) {
+        finish(JobOutcome::Done);
+        return;
+    }
+    const QString difference = BlackListFirstDifference(m_sent, m_entries);
+    if (!difference.isEmpty())
+        failure(tr("LN Vérification : %1").arg(difference));
+    setStatus(difference.isEmpty() ? tr("LN Vérification->OK") : tr("LN Vérification->ECHEC"));
+    finish(difference.isEmpty() ? JobOutcome::Done : JobOutcome::CheckFailed);
+}
+
+QString BlackListReadJob::outcomeText(JobOutcome outcome) const
+{
+    const QString head = OutcomeHead(m_phaseName, outcome) + QStringLiteral(" : ");
+    if (!m_checking)
+        return head + Counted(m_readCount, tr("ligne lue"), tr("lignes lues"));
+    if (outcome == JobOutcome::Done)
+        return head + Counted(m_readCount, tr("ligne"), tr("lignes"));
+    if (outcome == JobOutcome::CheckFailed)
+        return head + Counted(m_readCount, tr("ligne relue"), tr("lignes relues")) + QStringLiteral(", ")
+               + Counted(m_sent.size(), tr("envoyée"), tr("envoyées"));
+    return head + CountedOf(m_readCount, m_sent.size(), tr("ligne relue"), tr("lignes relues"));
 }
 
 void BlackListReadJob::aborted()

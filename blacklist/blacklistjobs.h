@@ -36,6 +36,7 @@ protected:
     void begin() override;
     void answer(unsigned int code, const ReaderAnswer &answer) override;
     void aborted() override;
+    QString outcomeText(JobOutcome outcome) const override;
 
 private:
     void sendAdd();
@@ -48,15 +49,15 @@ private:
 
 // Reads the reader's list one position at a time until it has no entry
 // there. The rows (cells of the table) are kept only when the list was
-// read whole.
+// read whole. As the check after a write, it compares the list with what
+// was sent: a difference ends it as CheckFailed.
 class BlackListReadJob : public ReaderJob
 {
     Q_OBJECT
 public:
     explicit BlackListReadJob(ReaderSession &session, QObject *parent = nullptr);
-    // "LN Lecture" by default; the read-back after a write has its own name
-    // and knows how many entries to expect.
-    void setPhase(const QString &name, int expected);
+    // The next runs are the check of `sent` ("LN Vérification").
+    void checkAgainst(const QStringList &sent);
     const QList<QStringList> &rows() const { return m_rows; }
     // The entries as the reader sent them, for a comparison.
     const QStringList &entries() const { return m_entries; }
@@ -67,15 +68,19 @@ protected:
     void begin() override;
     void answer(unsigned int code, const ReaderAnswer &answer) override;
     void aborted() override;
+    QString outcomeText(JobOutcome outcome) const override;
 
 private:
     void sendGet();
+    void listEnded();
     void failed(JobOutcome outcome);
 
     QString m_phaseName;
-    int m_expected = BlackListReader::ReadMaxEntries;
+    bool m_checking = false;
+    QStringList m_sent;
     QList<QStringList> m_rows;
     QStringList m_entries;
+    int m_readCount = 0;  // entries read, kept for the outcome when the rows are dropped
 };
 
 #endif

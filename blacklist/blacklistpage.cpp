@@ -63,18 +63,24 @@ BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession 
     connect(ui->SAI_BlackListFilter, &QLineEdit::textChanged, this, &BlackListPage::applyFilter);
     for (ReaderJob *job : {static_cast<ReaderJob *>(&m_write), static_cast<ReaderJob *>(&m_read),
                            static_cast<ReaderJob *>(&m_check)}) {
-        connect(job, &ReaderJob::statusChanged, this, &BlackListPage::setStatus);
+        // A job's status texts are steps: its outcome line is the journal's.
+        connect(job, &ReaderJob::statusChanged, ui->SAI_BlackListStatus, &QLineEdit::setText);
+        connect(job, &ReaderJob::outcomeLine, this, &BlackListPage::journal);
         connect(job, &ReaderJob::journal, this, &BlackListPage::journal);
+        connect(job, &ReaderJob::stepLine, this, &BlackListPage::stepLine);
     }
     connect(&m_write, &ReaderJob::finished, this, &BlackListPage::writeEnded);
     connect(&m_read, &ReaderJob::finished, this, &BlackListPage::readEnded);
-    connect(&m_check, &ReaderJob::finished, this, &BlackListPage::checkEnded);
     showCount();
 }
 
+// The page's own results go to the journal too, once for a run of equal ones.
 void BlackListPage::setStatus(const QString &text)
 {
+    if (ui->SAI_BlackListStatus->text() == text)
+        return;
     ui->SAI_BlackListStatus->setText(text);
+    emit journal(text);
 }
 
 QString BlackListPage::filePath() const
@@ -369,21 +375,19 @@ void BlackListPage::writeEnded(JobOutcome outcome)
             ui->SAI_ProtocoleStatus->setText(m_write.status());
         return;
     }
-    m_check.setPhase(tr("LN Vérification"), m_write.added());
+    m_check.checkAgainst(m_write.entries());
     // The chain has just ended: only a lost link keeps the check from
     // starting, and then the list sent is not known to be kept.
     if (!m_check.start())
-        checkEnded(JobOutcome::LinkLost);
+        checkNotStarted();
 }
 
-void BlackListPage::checkEnded(JobOutcome outcome)
+// The check compares and says how it ended; that it could not start is the
+// page's to say.
+void BlackListPage::checkNotStarted()
 {
-    const QString difference = outcome == JobOutcome::Done
-                                   ? BlackListFirstDifference(m_write.entries(), m_check.entries())
-                                   : tr("relecture interrompue");
-    if (!difference.isEmpty())
-        emit journal(tr("LN Vérification : %1").arg(difference));
-    setStatus(difference.isEmpty() ? tr("LN Vérification->OK") : tr("LN Vérification->ECHEC"));
+    setStatus(tr("LN Vérification->ECHEC"));
+    emit journal(tr("LN Vérification : relecture interrompue"));
 }
 
 void BlackListPage::readFromReader()
@@ -411,5 +415,6 @@ void BlackListPage::readEnded(JobOutcome outcome)
     m_sortColumn = -1;
     table->horizontalHeader()->setSortIndicatorShown(false);
     replaceRows(read);
-    setStatus(tr("LN Lecture->OK"));
+    // The read's outcome line has the journal's word on it.
+    ui->SAI_BlackListStatus->setText(tr("LN Lecture->OK"));
 }

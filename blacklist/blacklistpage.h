@@ -37,12 +37,15 @@ public:
     QString filePath() const;
 
 signals:
+    // Results (a job's outcome, what failed, the page's own results).
     void journal(const QString &text);
+    // Each step of a job, for the debug pane.
+    void stepLine(const QString &text);
 
 private:
     void writeEnded(JobOutcome outcome);
     void readEnded(JobOutcome outcome);
-    void checkEnded(JobOutcome outcome);
+    void checkNotStarted();
     void setStatus(const QString &text);
 
     QList<QStringList> rows() const;

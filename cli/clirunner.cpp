@@ -91,6 +91,9 @@ int CliRunner::runJob(ReaderJob &job)
         m_out.progress(name, done, total);
     });
     QObject::connect(&job, &ReaderJob::journal, [this](const QString &text) { m_out.message(text); });
+    // Each step only in the detailed log (KOVRIM_CLI_LOG).
+    QObject::connect(&job, &ReaderJob::stepLine,
+                     [](const QString &text) { qDebug("%s", qUtf8Printable(text)); });
     const QMetaObject::Connection end =
         QObject::connect(&job, &ReaderJob::finished, [&ended] { ended.done(); });
     if (!job.start()) {

@@ -39,8 +39,10 @@ void ConfigReadJob::begin()
 
 void ConfigReadJob::sendRead()
 {
-    send(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, m_identifiers.at(m_reads.size()),
-                      ARG_CONFIG_GET_RESULT, CmdTimeout::ValueGet});
+    const QString &identifier = m_identifiers.at(m_reads.size());
+    send(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, identifier, ARG_CONFIG_GET_RESULT,
+                      CmdTimeout::ValueGet},
+         tr("Lecture de %1").arg(identifier));
 }
 
 void ConfigReadJob::answer(unsigned int code, const ReaderAnswer &answer)
@@ -49,7 +51,8 @@ void ConfigReadJob::answer(unsigned int code, const ReaderAnswer &answer)
         return;
     const QString &identifier = m_identifiers.at(m_reads.size());
     if (!answer.answered) {
-        unanswered(identifier);
+        stepFailed(answer);
+        unanswered();
         finish(failureOf(answer));
         return;
     }
@@ -64,9 +67,30 @@ void ConfigReadJob::answer(unsigned int code, const ReaderAnswer &answer)
     }
 }
 
-void ConfigReadJob::unanswered(const QString &identifier)
+QString ConfigReadJob::doneHead() const
 {
-    emit journal(tr("Lecture de %1 sans réponse du lecteur").arg(identifier));
+    return OutcomeHead(m_phaseName, JobOutcome::Done);
+}
+
+// A refused parameter has no value: the reader may not know it. Named,
+// since a file of this load will lack it.
+QString ConfigReadJob::outcomeText(JobOutcome outcome) const
+{
+    if (outcome != JobOutcome::Done)
+        return OutcomeHead(m_phaseName, outcome) + QStringLiteral(" : ")
+               + CountedOf(m_reads.size(), m_identifiers.size(), tr("paramètre lu"), tr("paramètres lus"));
+    QStringList refused;
+    for (const ConfigRead &read : m_reads)
+        if (!read.accepted)
+            refused << read.identifier;
+    // A parameter shown twice in the tree is read twice.
+    refused.removeDuplicates();
+    QString text = doneHead() + QStringLiteral(" : ")
+                   + Counted(m_reads.size(), tr("paramètre"), tr("paramètres"));
+    if (!refused.isEmpty())
+        text += QStringLiteral(", %1 (%2)").arg(Counted(refused.size(), tr("refusé"), tr("refusés")),
+                                                refused.join(QStringLiteral(", ")));
+    return text;
 }
 
 ConfigLoadJob::ConfigLoadJob(ReaderSession &session, ConfigModel &model, QObject *parent)
@@ -96,7 +120,12 @@ void ConfigLoadJob::nextRead(const QString &identifier)
     setStatus(tr("Get value (%1)").arg(identifier));
 }
 
-void ConfigLoadJob::unanswered(const QString &)
+QString ConfigLoadJob::doneHead() const
+{
+    return tr("Lecture Ok");
+}
+
+void ConfigLoadJob::unanswered()
 {
     appendStatus(QStringLiteral("->TIMEOUT"));
 }
@@ -105,7 +134,7 @@ void ConfigLoadJob::allRead()
 {
     qDebug("Durée du chargement %ld", long(m_timer.elapsed()));
     m_model.applyReaderLoad(reads());
-    setStatus(tr("Lecture Ok"));
+    setStatus(doneHead());
     finish(JobOutcome::Done);
 }
 
@@ -154,6 +183,7 @@ bool ConfigSaveJob::prepare()
     for (const ConfigChange &change : qAsConst(m_changes)) {
         if (!PayloadFits(ValuePutPayload(change.identifier, change.value))) {
             setStatus(tr("Save: ->Echec (%1 : valeur trop longue)").arg(change.identifier));
+            failure(tr("Ecriture de %1 refusée : valeur trop longue").arg(change.identifier));
             return endEarly(JobOutcome::Refused);
         }
     }
@@ -167,7 +197,7 @@ bool ConfigSaveJob::backup()
     m_backupPath = ConfigBackupWrite(m_backupFolder, m_model, QDateTime::currentDateTime(), &error);
     if (m_backupPath.isEmpty()) {
         setStatus(tr("Save: ->Echec"));
-        emit journal(tr("Sauvegarde avant écriture impossible : %1").arg(error));
+        failure(tr("Sauvegarde avant écriture impossible : %1").arg(error));
         return endEarly(JobOutcome::LocalError);
     }
     emit journal(tr("Sauvegarde avant écriture : ") + QFileInfo(m_backupPath).fileName());
@@ -186,7 +216,8 @@ void ConfigSaveJob::sendWrite()
     const ConfigChange &change = m_changes.at(m_index);
     send(ChainRequest{Cmd::FamilyValue, Cmd::ValuePut,
                       ValuePutPayload(change.identifier, change.value), ARG_CONFIG_PUT_RESULT,
-                      CmdTimeout::ValuePut});
+                      CmdTimeout::ValuePut},
+         tr("Ecriture de %1").arg(change.identifier));
 }
 
 void ConfigSaveJob::sendCommit()
@@ -194,7 +225,8 @@ void ConfigSaveJob::sendCommit()
     const QString &object = m_objects.at(m_objectIndex);
     setStatus(tr("Save(%1) :").arg(object));
     send(ChainRequest{Cmd::FamilyValue, Cmd::ValuePut, CommitPayload(object),
-                      ARG_CONFIG_PUT_SAVE_RESULT, CmdTimeout::ValuePut});
+                      ARG_CONFIG_PUT_SAVE_RESULT, CmdTimeout::ValuePut},
+         tr("Validation de l'objet %1").arg(object));
 }
 
 void ConfigSaveJob::answer(unsigned int code, const ReaderAnswer &answer)
@@ -213,16 +245,13 @@ void ConfigSaveJob::answer(unsigned int code, const ReaderAnswer &answer)
 void ConfigSaveJob::writeAnswered(const ReaderAnswer &answer)
 {
     const ConfigChange &change = m_changes.at(m_index);
-    if (!answer.answered) {
-        appendStatus(QStringLiteral("->TIMEOUT"));
-        emit journal(tr("Ecriture de %1 sans réponse du lecteur").arg(change.identifier));
-        failed(failureOf(answer));
-        return;
-    }
     if (!answer.accepted()) {
-        setStatus(tr("Save: ->Echec"));
-        emit journal(tr("Ecriture de %1 refusée par le lecteur").arg(change.identifier));
-        failed(JobOutcome::Refused);
+        if (answer.answered)
+            setStatus(tr("Save: ->Echec"));
+        else
+            appendStatus(QStringLiteral("->TIMEOUT"));
+        stepFailed(answer);
+        failed(failureOf(answer));
         return;
     }
     m_model.writeAccepted(change);
@@ -249,16 +278,10 @@ void ConfigSaveJob::writeAnswered(const ReaderAnswer &answer)
 void ConfigSaveJob::commitAnswered(const ReaderAnswer &answer)
 {
     const QString object = m_objects.at(m_objectIndex);
-    if (!answer.answered) {
-        appendStatus(QStringLiteral("->TIMEOUT"));
-        emit journal(tr("Validation de l'objet %1 sans réponse du lecteur").arg(object));
-        failed(failureOf(answer));
-        return;
-    }
     if (!answer.accepted()) {
-        appendStatus(QStringLiteral("->FAILED"));
-        emit journal(tr("Validation de l'objet %1 refusée par le lecteur").arg(object));
-        failed(JobOutcome::Refused);
+        appendStatus(answer.answered ? QStringLiteral("->FAILED") : QStringLiteral("->TIMEOUT"));
+        stepFailed(answer);
+        failed(failureOf(answer));
         return;
     }
     appendStatus(QStringLiteral("->OK"));
@@ -295,8 +318,10 @@ void ConfigSaveJob::checkNext()
         checkEnded();
         return;
     }
-    send(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, m_checks.at(m_checkIndex).identifier,
-                      ARG_CONFIG_GET_RESULT, CmdTimeout::ValueGet});
+    const QString &identifier = m_checks.at(m_checkIndex).identifier;
+    send(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, identifier, ARG_CONFIG_GET_RESULT,
+                      CmdTimeout::ValueGet},
+         tr("Vérification de %1").arg(identifier));
 }
 
 void ConfigSaveJob::checkAnswered(const ReaderAnswer &answer)
@@ -323,14 +348,13 @@ void ConfigSaveJob::checkEnded()
         allEqual = false;
         m_model.checkFailed(check.identifier, check.read, check.answered);
         if (check.answered)
-            emit journal(tr("Vérification : %1 lu %2, écrit %3")
-                             .arg(check.identifier, check.read, check.written));
+            failure(tr("Vérification : %1 lu %2, écrit %3")
+                        .arg(check.identifier, check.read, check.written));
         else if (check.refused)
-            emit journal(tr("Vérification : %1 refusée par le lecteur, écrit %2")
-                             .arg(check.identifier, check.written));
+            failure(tr("Vérification : %1 refusée par le lecteur, écrit %2")
+                        .arg(check.identifier, check.written));
         else
-            emit journal(tr("Vérification : %1 sans réponse, écrit %2")
-                             .arg(check.identifier, check.written));
+            failure(tr("Vérification : %1 sans réponse, écrit %2").arg(check.identifier, check.written));
     }
     m_checking = false;
     setStatus(allEqual ? tr("Vérification->OK") : tr("Vérification->ECHEC"));
@@ -342,6 +366,23 @@ void ConfigSaveJob::aborted()
     appendStatus(QStringLiteral("->TIMEOUT"));
     markUncommittedAgain();
     m_checking = false;
+}
+
+QString ConfigSaveJob::outcomeText(JobOutcome outcome) const
+{
+    const QString head = OutcomeHead(tr("Save"), outcome) + QStringLiteral(" : ");
+    if (m_changes.isEmpty())
+        return head + tr("aucune modification");
+    QStringList counts{
+        CountedOf(m_written.size(), m_changes.size(), tr("paramètre écrit"), tr("paramètres écrits"))};
+    if (!m_objects.isEmpty())
+        counts << CountedOf(m_committed.size(), m_objects.size(), tr("objet validé"), tr("objets validés"));
+    if (!m_checks.isEmpty()) {
+        const int equal = int(std::count_if(m_checks.cbegin(), m_checks.cend(),
+                                            [](const Check &check) { return check.equal(); }));
+        counts << CountedOf(equal, m_checks.size(), tr("vérifié"), tr("vérifiés"));
+    }
+    return head + counts.join(QStringLiteral(", "));
 }
 
 void ConfigSaveJob::failed(JobOutcome outcome)

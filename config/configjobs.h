@@ -26,12 +26,15 @@ protected:
     void begin() override;
     void answer(unsigned int code, const ReaderAnswer &answer) override;
     void aborted() override {}
+    QString outcomeText(JobOutcome outcome) const override;
+    // How the outcome line of a complete read starts.
+    virtual QString doneHead() const;
 
     // Steps a reading job may show its own way.
     virtual void readsStarting() {}
     virtual void readAnswered(const ConfigRead &read) { Q_UNUSED(read) }
     virtual void nextRead(const QString &identifier) { Q_UNUSED(identifier) }
-    virtual void unanswered(const QString &identifier);
+    virtual void unanswered() {}
     virtual void allRead() { finish(JobOutcome::Done); }
 
 private:
@@ -53,10 +56,11 @@ public:
 
 protected:
     bool prepare() override;
+    QString doneHead() const override;
     void readsStarting() override;
     void readAnswered(const ConfigRead &read) override;
     void nextRead(const QString &identifier) override;
-    void unanswered(const QString &identifier) override;
+    void unanswered() override;
     void allRead() override;
     void aborted() override;
 
@@ -105,6 +109,7 @@ protected:
     void begin() override;
     void answer(unsigned int code, const ReaderAnswer &answer) override;
     void aborted() override;
+    QString outcomeText(JobOutcome outcome) const override;
 
 private:
     void sendWrite();

@@ -33,12 +33,29 @@ ConfigPage::ConfigPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &sessi
     prepareTree();
     connect(&m_model, &ConfigModel::parameterChanged, this, &ConfigPage::show);
     for (ReaderJob *job : {static_cast<ReaderJob *>(&m_load), static_cast<ReaderJob *>(&m_save)}) {
+        connectJob(*job);
+        // A job's status texts are steps: its outcome line is the journal's.
         connect(job, &ReaderJob::statusChanged, ui->SAI_ConfigStatus, &QLineEdit::setText);
-        connect(job, &ReaderJob::journal, this, &ConfigPage::journal);
         connect(job, &ReaderJob::finished, this, &ConfigPage::busyUpdate);
     }
-    connect(&m_read, &ReaderJob::journal, this, &ConfigPage::journal);
+    connectJob(m_read);
     connect(&m_read, &ReaderJob::finished, this, &ConfigPage::readBeforeWriteEnded);
+}
+
+void ConfigPage::connectJob(ReaderJob &job)
+{
+    connect(&job, &ReaderJob::outcomeLine, this, &ConfigPage::journal);
+    connect(&job, &ReaderJob::journal, this, &ConfigPage::journal);
+    connect(&job, &ReaderJob::stepLine, this, &ConfigPage::stepLine);
+}
+
+// The page's own results go to the journal too, once for a run of equal ones.
+void ConfigPage::setStatus(const QString &text)
+{
+    if (ui->SAI_ConfigStatus->text() == text)
+        return;
+    ui->SAI_ConfigStatus->setText(text);
+    emit journal(text);
 }
 
 void ConfigPage::prepareTree()
@@ -115,7 +132,7 @@ void ConfigPage::itemChanged(QTreeWidgetItem *item, int column)
     if (!isBusy() && m_model.edit(identifier, value)) {
         const ConfigParameter *parameter = m_model.find(identifier);
         if (parameter->changed())
-            ui->SAI_ConfigStatus->setText(tr("Modification à sauvegarder !"));
+            setStatus(tr("Modification à sauvegarder !"));
     }
     show(identifier);
 }
@@ -171,7 +188,7 @@ void ConfigPage::save()
     for (const ConfigChange &change : m_model.changes())
         identifiers << change.identifier;
     if (identifiers.isEmpty()) {
-        ui->SAI_ConfigStatus->setText(tr("Aucune modification"));
+        setStatus(tr("Aucune modification"));
         return;
     }
     const QStringList unknown = m_model.unknownToReader(identifiers);
@@ -182,12 +199,13 @@ void ConfigPage::save()
     m_read.setIdentifiers(unknown, tr("Lecture avant écriture"));
     if (!m_read.start())
         return;
-    ui->SAI_ConfigStatus->setText(tr("Lecture avant écriture ..."));
+    setStatus(tr("Lecture avant écriture ..."));
     busyUpdate();
 }
 
 void ConfigPage::readBeforeWriteEnded(JobOutcome outcome)
 {
+    // The read's outcome and failure lines say why in the journal.
     if (outcome != JobOutcome::Done) {
         ui->SAI_ConfigStatus->setText(tr("Save: ->Echec"));
         busyUpdate();
@@ -201,7 +219,7 @@ void ConfigPage::preview()
 {
     const QList<ConfigChange> changes = m_model.changes();
     if (changes.isEmpty()) {
-        ui->SAI_ConfigStatus->setText(tr("Aucune modification"));
+        setStatus(tr("Aucune modification"));
         busyUpdate();
         return;
     }
@@ -218,7 +236,7 @@ void ConfigPage::previewClosed(int result)
     const QList<ConfigChange> chosen = m_preview->selected();
     m_preview = nullptr;
     if (result != QDialog::Accepted || chosen.isEmpty()) {
-        ui->SAI_ConfigStatus->setText(tr("Save: ->Annulé"));
+        setStatus(tr("Save: ->Annulé"));
         busyUpdate();
         return;
     }
@@ -260,7 +278,7 @@ void ConfigPage::loadFile()
     }
     ui->BTN_ReaderFileSave->setEnabled(true);
     emit busyChanged();
-    ui->SAI_ConfigStatus->setText(tr("Origine des données->Fichier"));
+    setStatus(tr("Origine des données->Fichier"));
     QMessageBox::information(m_window, tr("Information"), tr("Configuration chargée"));
 }
 

@@ -46,9 +46,14 @@ public:
 signals:
     // A load or save started or ended: the buttons follow.
     void busyChanged();
+    // Results (a job's outcome, what failed, the page's own results).
     void journal(const QString &text);
+    // Each step of a job, for the debug pane.
+    void stepLine(const QString &text);
 
 private:
+    void connectJob(ReaderJob &job);
+    void setStatus(const QString &text);
     void prepareTree();
     void show(const QString &identifier);
     void showAll();

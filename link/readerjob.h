@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "link/commandchain.h"
 
@@ -30,8 +31,9 @@ enum class JobOutcome {
 };
 
 // One multi-command operation on a reader, run as the session's chain. It
-// reports progress, its status texts and one outcome, and shows nothing:
-// the window, the command-line tool and the tests each show it their way.
+// reports progress, its status texts, each step, and one outcome with its
+// line of counts and a line per failure, and shows nothing: the window,
+// the command-line tool and the tests each show it their way.
 class ReaderJob : public QObject
 {
     Q_OBJECT
@@ -50,7 +52,14 @@ signals:
     void progress(const QString &name, int done, int total);
     // The whole status text: results are appended to the step under way.
     void statusChanged(const QString &text);
-    // A result worth keeping beyond the status text (which request failed).
+    // Each request's result as it comes ("Lecture de 3.0.1->OK"): a load
+    // makes 143 of them, for a debug view rather than a journal.
+    void stepLine(const QString &text);
+    // Once per run, as it ends: how it ended, with its counts
+    // ("Lecture Ok : 143 paramètres, 2 refusés (3.7.7, 9.0.2)").
+    void outcomeLine(const QString &text);
+    // A result worth keeping beyond the status text: what failed, one line
+    // each, right after the outcome line; or where a backup went.
     void journal(const QString &text);
     void finished(JobOutcome outcome);
 
@@ -62,14 +71,31 @@ protected:
     virtual bool prepare() { return true; }
     virtual void begin() = 0;
     virtual void answer(unsigned int code, const ReaderAnswer &answer) = 0;
-    // The link ended the chain (closed, lost, slot never freed).
+    // The link ended the chain (closed, lost, slot never freed); the step
+    // under way is already reported as failed.
     virtual void aborted() = 0;
+    // The outcome line of the run that ends with `outcome`.
+    virtual QString outcomeText(JobOutcome outcome) const = 0;
+
+    // "Lecture->TIMEOUT": an operation's name and how it ended.
+    static QString OutcomeHead(const QString &operation, JobOutcome outcome);
+    // "1 paramètre", "143 paramètres".
+    static QString Counted(int count, const QString &one, const QString &many);
+    // "143 paramètres lus" when all were done, else "57 / 143 paramètres lus".
+    static QString CountedOf(int done, int total, const QString &one, const QString &many);
 
     ReaderSession &session() { return m_session; }
     // The outcome of a request that was not accepted: refused, unanswered,
     // or cut off by the lost link.
     JobOutcome failureOf(const ReaderAnswer &answer) const;
-    void send(const ChainRequest &request);
+    // Sends the step named `stepName` ("Ecriture de 13.6"): its answer makes
+    // a step line, and a failure line when the job ends on it.
+    void send(const ChainRequest &request, const QString &stepName);
+    // The last step sent failed with this answer and the job ends on it:
+    // "Ecriture de 13.6 refusée par le lecteur".
+    void stepFailed(const ReaderAnswer &answer);
+    // A failure line, reported after the outcome line.
+    void failure(const QString &text);
     void setStatus(const QString &text);
     void appendStatus(const QString &text);
     void step();
@@ -80,12 +106,16 @@ protected:
 private:
     void chainAnswered(unsigned int code, const ReaderAnswer &answer);
     void chainAborted();
+    void reportEnd(JobOutcome outcome);
+    QString unansweredText() const;
 
     ReaderSession &m_session;
     ChainId m_chain;
     bool m_running = false;
     JobOutcome m_outcome = JobOutcome::Done;
     QString m_status;
+    QString m_step;
+    QStringList m_failures;
     QMetaObject::Connection m_answers;
     QMetaObject::Connection m_progress;
 };

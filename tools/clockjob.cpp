@@ -40,7 +40,8 @@ void ClockJob::begin()
     m_texts = ClockTexts(m_moment.isValid() ? m_moment : QDateTime::currentDateTime());
     m_dateSent = true;
     send({Cmd::FamilyValue, Cmd::ValuePut, QLatin1String(ReaderToolId::Date) + "=" + m_texts.date,
-          ARG_CLOCK_RESULT, CmdTimeout::ValuePut});
+          ARG_CLOCK_RESULT, CmdTimeout::ValuePut},
+         tr("Horloge : écriture de la date %1").arg(m_texts.date));
 }
 
 void ClockJob::answer(unsigned int code, const ReaderAnswer &answer)
@@ -49,8 +50,7 @@ void ClockJob::answer(unsigned int code, const ReaderAnswer &answer)
         return;
     step();
     if (!answer.accepted()) {
-        emit journal(answer.answered ? tr("Horloge : écriture refusée par le lecteur")
-                                     : tr("Horloge : pas de réponse du lecteur"));
+        stepFailed(answer);
         finish(failureOf(answer));
         return;
     }
@@ -60,5 +60,17 @@ void ClockJob::answer(unsigned int code, const ReaderAnswer &answer)
     }
     m_dateSent = false;
     send({Cmd::FamilyValue, Cmd::ValuePut, QLatin1String(ReaderToolId::Time) + "=" + m_texts.time,
-          ARG_CLOCK_RESULT, CmdTimeout::ValuePut});
+          ARG_CLOCK_RESULT, CmdTimeout::ValuePut},
+         tr("Horloge : écriture de l'heure %1").arg(m_texts.time));
+}
+
+// The moment sent, and on a failure what the reader kept of it.
+QString ClockJob::outcomeText(JobOutcome outcome) const
+{
+    const QString head = OutcomeHead(phaseName(), outcome) + QStringLiteral(" : ");
+    if (outcome == JobOutcome::Done)
+        return head + m_texts.date + QLatin1Char(' ') + m_texts.time;
+    if (m_dateSent)
+        return head + tr("date %1 et heure %2 non écrites").arg(m_texts.date, m_texts.time);
+    return head + tr("date %1 écrite, heure %2 non écrite").arg(m_texts.date, m_texts.time);
 }

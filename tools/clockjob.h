@@ -22,6 +22,7 @@ protected:
     void begin() override;
     void answer(unsigned int code, const ReaderAnswer &answer) override;
     void aborted() override {}
+    QString outcomeText(JobOutcome outcome) const override;
 
 private:
     QDateTime m_moment;

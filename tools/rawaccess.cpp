@@ -52,7 +52,9 @@ ToolsPage::ToolsPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &session
       m_clock(session)
 {
     connect(&m_clock, &ReaderJob::finished, this, &ToolsPage::clockEnded);
+    connect(&m_clock, &ReaderJob::outcomeLine, this, &ToolsPage::journal);
     connect(&m_clock, &ReaderJob::journal, this, &ToolsPage::journal);
+    connect(&m_clock, &ReaderJob::stepLine, this, &ToolsPage::stepLine);
 }
 
 bool ToolsPage::CommandSend(char c1, char c2, const QString &payload, unsigned int arg,

@@ -42,7 +42,10 @@ public:
     void TestResultProcess(const ReaderAnswer &reply);
 
 signals:
+    // Results (the clock setting's outcome, what failed).
     void journal(const QString &text);
+    // Each step of the clock setting, for the debug pane.
+    void stepLine(const QString &text);
 
 private:
     bool CommandSend(char c1, char c2, const QString &payload, unsigned int arg,

@@ -126,6 +126,13 @@ private slots:
             if (id != "6.0.2" && !id.startsWith("12."))  // refused, or the live clock
                 QCOMPARE(r->value(item), r->sim.config().value(id));
         }
+        // The journal has the outcome; the debug pane has each step.
+        const QString journal = r->field<QPlainTextEdit>("TXTEDIT_Journal")->toPlainText();
+        QCOMPARE(journal.count("Lecture Ok : 143 paramètres, 1 refusé (6.0.2)"), 1);
+        QVERIFY(!journal.contains("Get value") && !journal.contains("Lecture de "));
+        const QStringList steps = r->field<QPlainTextEdit>("TXTEDIT_Debug")->toPlainText().split('\n');
+        QCOMPARE(steps.filter(QRegularExpression("  Lecture de \\S+->(OK|REFUS)$")).size(), Parameters);
+        QCOMPARE(steps.filter("Lecture de 6.0.2->REFUS").size(), 1);
         r->clickAndWait("BTN_ReaderConfigSave");
         QCOMPARE(r->status(), QString("Aucune modification"));
         QCOMPARE(r->writes, QStringList());
