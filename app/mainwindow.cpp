@@ -1,11 +1,13 @@
 #include "app/mainwindow.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStatusBar>
 
@@ -78,6 +80,7 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     // Nothing that needs the reader works before the port is open.
     ReaderButtonsUpdate();
     PortListFill();
+    connect(new SerialPortWatch(this), &SerialPortWatch::maybeChanged, this, &MainWindow::PortListFill);
     qDebug("MainWindwo->Constructor");
     Protocole.start();
     if (SavedPortAbsent.isEmpty()) {
@@ -117,16 +120,35 @@ void MainWindow::PagesPrepare()
     connect(Tools, &ToolsPage::journal, this, &MainWindow::JournalAdd);
 }
 
+// The system's ports, the preferred one first, and the operator's choice
+// where it stood even when its port is gone: the list follows the system
+// without moving the choice, and never touches the open port.
 void MainWindow::PortListFill()
 {
-    ui->COMB_Serial->clear();
-    const QHash<QString, QString> tips = SerialPortToolTips();
-    for (const QString &name : SerialPortNames(PreferredPort)) {
-        ui->COMB_Serial->addItem(name);
-        ui->COMB_Serial->setItemData(ui->COMB_Serial->count() - 1, tips.value(name), Qt::ToolTipRole);
+    QComboBox *combo = ui->COMB_Serial;
+    QStringList enumerated;
+    QHash<QString, QString> tips;
+    for (const SerialPortEntry &entry : SerialPortEntries()) {
+        enumerated << entry.name;
+        tips.insert(entry.name, PortToolTip(entry.description, entry.manufacturer));
     }
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i)
+        shown << combo->itemText(i);
+    const QString selected = combo->currentText();
+    QStringList names = PortListMerge(PreferredPort, enumerated);
+    if (!selected.isEmpty() && !names.contains(selected))
+        names.insert(qBound(0, shown.indexOf(selected), names.size()), selected);
+    if (names != shown) {
+        const QSignalBlocker quiet(combo);
+        combo->clear();
+        combo->addItems(names);
+        combo->setCurrentIndex(qMax(0, names.indexOf(selected)));
+    }
+    for (int i = 0; i < combo->count(); ++i)
+        combo->setItemData(i, tips.value(combo->itemText(i)), Qt::ToolTipRole);
     // The list closed shows the tooltip of the port chosen.
-    ui->COMB_Serial->setToolTip(tips.value(ui->COMB_Serial->currentText()));
+    combo->setToolTip(tips.value(combo->currentText()));
 }
 
 void MainWindow::on_BTN_Serial_clicked()

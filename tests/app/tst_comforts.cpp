@@ -32,6 +32,24 @@ QString comText(const MainWindow &window)
 {
     return window.findChild<QLineEdit *>("LINEEDIT_Com")->text();
 }
+
+QStringList itemTexts(const QComboBox *combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+// The ports of a test: whatever stands in its folder.
+QList<SerialPortEntry> FolderPorts(const QString &folder)
+{
+    QList<SerialPortEntry> entries;
+    for (const QFileInfo &file :
+         QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name))
+        entries.append({file.fileName(), "USB-Serial", "Kovrim", file.absoluteFilePath()});
+    return entries;
+}
 }
 
 class TestComforts : public QObject
@@ -39,7 +57,11 @@ class TestComforts : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { SettingsStoreUse(SettingsStore::None); }
+    void cleanup()
+    {
+        SettingsStoreUse(SettingsStore::None);
+        SerialPortSourceUse();
+    }
 
     void journalKeeps_data()
     {
@@ -167,6 +189,41 @@ private slots:
         auto *status = third.findChild<QLineEdit *>("LINEEDIT_Com");
         QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Can't open " + missing), 5000);
         QCOMPARE(status->toolTip(), status->text());
+    }
+
+    // Plugged in while the window runs, a port is listed within 2 s without
+    // a click, and goes when pulled out; neither the operator's choice nor
+    // the open port moves, and a chosen port stays listed even gone.
+    void portListFollowsTheSystem()
+    {
+        QTemporaryDir devices;
+        SerialPortSourceUse([&devices] { return FolderPorts(devices.path()); }, devices.path());
+        WindowWithReader w;
+        QVERIFY(w.start());
+        QTRY_COMPARE_WITH_TIMEOUT(comText(*w.window), QString("Ouvert"), 5000);
+        auto *ports = w.field<QComboBox>("COMB_Serial");
+        const QString open = w.sim.slavePath();
+        const auto plug = [&](const char *name) { return QFile::link(open, devices.filePath(name)); };
+        const auto unplug = [&](const char *name) { return QFile::remove(devices.filePath(name)); };
+
+        QVERIFY(plug("ttyUSB7"));
+        QTRY_COMPARE_WITH_TIMEOUT(itemTexts(ports), (QStringList{open, "ttyUSB7"}), 2000);
+        QCOMPARE(ports->currentText(), open);
+        QCOMPARE(ports->itemData(1, Qt::ToolTipRole).toString(),
+                 QString("Description : USB-Serial\nFabricant : Kovrim"));
+        QVERIFY(unplug("ttyUSB7"));
+        QTRY_COMPARE_WITH_TIMEOUT(itemTexts(ports), QStringList{open}, 2000);
+
+        QVERIFY(plug("ttyUSB7"));
+        QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 2, 2000);
+        ports->setCurrentIndex(1);
+        QVERIFY(unplug("ttyUSB7"));
+        QVERIFY(plug("ttyACM0"));
+        QTRY_COMPARE_WITH_TIMEOUT(itemTexts(ports), (QStringList{open, "ttyUSB7", "ttyACM0"}), 2000);
+        QCOMPARE(ports->currentText(), QString("ttyUSB7"));
+        QVERIFY(w.window->Protocole.ComIsOpen.load());
+        QCOMPARE(w.window->Protocole.GetPortName(), open);
+        QCOMPARE(comText(*w.window), QString("Ouvert"));
     }
 
     void failedReadStaysInJournalAndStatusBar()
