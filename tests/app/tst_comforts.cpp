@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -49,6 +51,29 @@ QList<SerialPortEntry> FolderPorts(const QString &folder)
          QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name))
         entries.append({file.fileName(), "USB-Serial", "Kovrim", file.absoluteFilePath()});
     return entries;
+}
+
+// The texts of the standard buttons of the dialog that open() shows, which
+// is then closed unanswered.
+QStringList DialogButtonTexts(const std::function<void()> &open)
+{
+    QStringList texts;
+    QTimer look;
+    look.setInterval(20);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        look.stop();
+        for (const QDialogButtonBox *box : dialog->findChildren<QDialogButtonBox *>())
+            for (const QAbstractButton *button : box->buttons())
+                texts << button->text().remove('&');
+        dialog->reject();
+    });
+    look.start();
+    open();
+    texts.sort();
+    return texts;
 }
 }
 
@@ -224,6 +249,16 @@ private slots:
         QVERIFY(w.window->Protocole.ComIsOpen.load());
         QCOMPARE(w.window->Protocole.GetPortName(), open);
         QCOMPARE(comText(*w.window), QString("Ouvert"));
+    }
+
+    void standardButtonsReadInFrench()
+    {
+        WindowWithReader w;
+        QVERIFY(w.start());
+        QCOMPARE(DialogButtonTexts([&] { w.field<QPushButton>("BTN_JournalSave")->click(); }),
+                 (QStringList{"Annuler", "Enregistrer"}));
+        QCOMPARE(DialogButtonTexts([&] { QMessageBox::question(w.window.get(), "Liste noire", "Remplacer ?"); }),
+                 (QStringList{"Non", "Oui"}));
     }
 
     void failedReadStaysInJournalAndStatusBar()
