@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QPalette>
@@ -10,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 
 #include "link/commands.h"
 
@@ -26,6 +29,40 @@ constexpr int TabExpert = 7;
 // The debug pane keeps the latest lines only: a chatty reader must not
 // grow it without end.
 constexpr int DebugPaneLines = 5000;
+
+// A toolbar action standing for a button: it clicks the button, and is
+// enabled when the button is, whatever enables it.
+class ButtonAction : public QObject
+{
+public:
+    ButtonAction(QAction *action, QAbstractButton *button)
+        : QObject(action), m_action(action), m_button(button)
+    {
+        connect(action, &QAction::triggered, button, &QAbstractButton::click);
+        button->installEventFilter(this);
+        follow();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            follow();
+        return false;
+    }
+
+private:
+    void follow() { m_action->setEnabled(m_button->isEnabled()); }
+
+    QAction *m_action;
+    QAbstractButton *m_button;
+};
+
+// The desktop's icon, or the style's where the desktop has no theme.
+QIcon ThemeIcon(const QWidget *widget, const char *name, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(QLatin1String(name), widget->style()->standardIcon(fallback));
+}
 
 QString StartFolder()
 {
@@ -50,6 +87,7 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     ui->setupUi(this);
     ui->TXTEDIT_Debug->setMaximumBlockCount(DebugPaneLines);
     ChainProgressPrepare();
+    ToolBarPrepare();
 
     ui->SAI_Grp->setInputMask("0000000000");
     ui->SAI_Usr->setInputMask("0000000000");
@@ -107,6 +145,17 @@ MainWindow::~MainWindow()
     delete Tools;
     delete ui;
     ui = nullptr;
+}
+
+// What a technician uses most, one click away from any page.
+void MainWindow::ToolBarPrepare()
+{
+    ui->actionConnect->setIcon(ThemeIcon(this, "network-wired", QStyle::SP_DriveNetIcon));
+    ui->actionConfigRead->setIcon(ThemeIcon(this, "go-down", QStyle::SP_ArrowDown));
+    ui->actionConfigWrite->setIcon(ThemeIcon(this, "go-up", QStyle::SP_ArrowUp));
+    new ButtonAction(ui->actionConnect, ui->BTN_Serial);
+    new ButtonAction(ui->actionConfigRead, ui->BTN_ReaderConfigLoad);
+    new ButtonAction(ui->actionConfigWrite, ui->BTN_ReaderConfigSave);
 }
 
 void MainWindow::PagesPrepare()
@@ -176,6 +225,7 @@ void MainWindow::ComStatusShow(QString text)
         ComStatusColor(Qt::red);
         ui->BTN_Serial->setText(tr("Connecter"));
     }
+    ui->actionConnect->setText(ui->BTN_Serial->text());
 }
 
 void MainWindow::ComStatusColor(Qt::GlobalColor color)
