@@ -5,6 +5,7 @@
 
 #include "app/appsettings.h"
 #include "app/mainwindow.h"
+#include "app/qtfrench.h"
 
 int main(int argc, char *argv[])
 {
@@ -12,6 +13,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Kovrim"));
     QCoreApplication::setApplicationName(QStringLiteral("KovrimManager"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.12"));
+    QtFrenchInstall();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

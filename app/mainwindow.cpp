@@ -1,13 +1,18 @@
 #include "app/mainwindow.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 
 #include "link/commands.h"
 
@@ -26,6 +31,40 @@ constexpr int TabExpert = 7;
 // The debug pane keeps the latest lines only: a chatty reader must not
 // grow it without end.
 constexpr int DebugPaneLines = 5000;
+
+// A toolbar action standing for a button: it clicks the button, and is
+// enabled when the button is, whatever enables it.
+class ButtonAction : public QObject
+{
+public:
+    ButtonAction(QAction *action, QAbstractButton *button)
+        : QObject(action), m_action(action), m_button(button)
+    {
+        connect(action, &QAction::triggered, button, &QAbstractButton::click);
+        button->installEventFilter(this);
+        follow();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            follow();
+        return false;
+    }
+
+private:
+    void follow() { m_action->setEnabled(m_button->isEnabled()); }
+
+    QAction *m_action;
+    QAbstractButton *m_button;
+};
+
+// The desktop's icon, or the style's where the desktop has no theme.
+QIcon ThemeIcon(const QWidget *widget, const char *name, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(QLatin1String(name), widget->style()->standardIcon(fallback));
+}
 
 QString StartFolder()
 {
@@ -50,6 +89,7 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     ui->setupUi(this);
     ui->TXTEDIT_Debug->setMaximumBlockCount(DebugPaneLines);
     ChainProgressPrepare();
+    ToolBarPrepare();
 
     ui->SAI_Grp->setInputMask("0000000000");
     ui->SAI_Usr->setInputMask("0000000000");
@@ -80,6 +120,7 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     // Nothing that needs the reader works before the port is open.
     ReaderButtonsUpdate();
     PortListFill();
+    connect(new SerialPortWatch(this), &SerialPortWatch::maybeChanged, this, &MainWindow::PortListFill);
     qDebug("MainWindwo->Constructor");
     Protocole.start();
     if (SavedPortAbsent.isEmpty()) {
@@ -108,6 +149,17 @@ MainWindow::~MainWindow()
     ui = nullptr;
 }
 
+// What a technician uses most, one click away from any page.
+void MainWindow::ToolBarPrepare()
+{
+    ui->actionConnect->setIcon(ThemeIcon(this, "network-wired", QStyle::SP_DriveNetIcon));
+    ui->actionConfigRead->setIcon(ThemeIcon(this, "go-down", QStyle::SP_ArrowDown));
+    ui->actionConfigWrite->setIcon(ThemeIcon(this, "go-up", QStyle::SP_ArrowUp));
+    new ButtonAction(ui->actionConnect, ui->BTN_Serial);
+    new ButtonAction(ui->actionConfigRead, ui->BTN_ReaderConfigLoad);
+    new ButtonAction(ui->actionConfigWrite, ui->BTN_ReaderConfigSave);
+}
+
 void MainWindow::PagesPrepare()
 {
     Config = new ConfigPage(this, ui, Session, ConfigStartFolder);
@@ -122,16 +174,35 @@ void MainWindow::PagesPrepare()
     connect(Tools, &ToolsPage::stepLine, this, &MainWindow::DebugStepShow);
 }
 
+// The system's ports, the preferred one first, and the operator's choice
+// where it stood even when its port is gone: the list follows the system
+// without moving the choice, and never touches the open port.
 void MainWindow::PortListFill()
 {
-    ui->COMB_Serial->clear();
-    const QHash<QString, QString> tips = SerialPortToolTips();
-    for (const QString &name : SerialPortNames(PreferredPort)) {
-        ui->COMB_Serial->addItem(name);
-        ui->COMB_Serial->setItemData(ui->COMB_Serial->count() - 1, tips.value(name), Qt::ToolTipRole);
+    QComboBox *combo = ui->COMB_Serial;
+    QStringList enumerated;
+    QHash<QString, QString> tips;
+    for (const SerialPortEntry &entry : SerialPortEntries()) {
+        enumerated << entry.name;
+        tips.insert(entry.name, PortToolTip(entry.description, entry.manufacturer));
     }
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i)
+        shown << combo->itemText(i);
+    const QString selected = combo->currentText();
+    QStringList names = PortListMerge(PreferredPort, enumerated);
+    if (!selected.isEmpty() && !names.contains(selected))
+        names.insert(qBound(0, shown.indexOf(selected), names.size()), selected);
+    if (names != shown) {
+        const QSignalBlocker quiet(combo);
+        combo->clear();
+        combo->addItems(names);
+        combo->setCurrentIndex(qMax(0, names.indexOf(selected)));
+    }
+    for (int i = 0; i < combo->count(); ++i)
+        combo->setItemData(i, tips.value(combo->itemText(i)), Qt::ToolTipRole);
     // The list closed shows the tooltip of the port chosen.
-    ui->COMB_Serial->setToolTip(tips.value(ui->COMB_Serial->currentText()));
+    combo->setToolTip(tips.value(combo->currentText()));
 }
 
 void MainWindow::on_BTN_Serial_clicked()
@@ -159,6 +230,7 @@ void MainWindow::ComStatusShow(QString text)
         ComStatusColor(Qt::red);
         ui->BTN_Serial->setText(tr("Connecter"));
     }
+    ui->actionConnect->setText(ui->BTN_Serial->text());
 }
 
 void MainWindow::ComStatusColor(Qt::GlobalColor color)

@@ -119,6 +119,7 @@ public slots:
 private:
     // Shell (app/mainwindow.cpp).
     void PortListFill();
+    void ToolBarPrepare();
     void ComStatusColor(Qt::GlobalColor color);
     void ReaderButtonsEnable();
     void ReaderButtonsDisable();

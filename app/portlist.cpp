@@ -15,18 +15,51 @@ QStringList PortListMerge(const QString &preferred, const QStringList &enumerate
 }
 
 namespace {
-QStringList EnumeratedPorts()
+constexpr int SettleMs = 500;
+constexpr int LookMs = 1500;
+
+struct SerialPortSource {
+    SerialPortLister lister;
+    QString folder;
+};
+
+SerialPortSource &Source()
 {
-    QStringList enumerated;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        enumerated << info.portName();
-    return enumerated;
+    static SerialPortSource source;
+    return source;
 }
+
+QList<SerialPortEntry> SystemPortEntries()
+{
+    QList<SerialPortEntry> entries;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        entries.append({info.portName(), info.description().trimmed(), info.manufacturer().trimmed(),
+                        info.systemLocation()});
+    return entries;
+}
+}
+
+void SerialPortSourceUse(const SerialPortLister &lister, const QString &folder)
+{
+    Source() = {lister, folder};
+}
+
+QString SerialPortFolder()
+{
+    return Source().lister ? Source().folder : QStringLiteral("/dev");
+}
+
+QList<SerialPortEntry> SerialPortEntries()
+{
+    return Source().lister ? Source().lister() : SystemPortEntries();
 }
 
 QStringList SerialPortNames(const QString &preferred)
 {
-    return PortListMerge(preferred, EnumeratedPorts());
+    QStringList enumerated;
+    for (const SerialPortEntry &entry : SerialPortEntries())
+        enumerated << entry.name;
+    return PortListMerge(preferred, enumerated);
 }
 
 QString PortToolTip(const QString &description, const QString &manufacturer)
@@ -39,22 +72,6 @@ QString PortToolTip(const QString &description, const QString &manufacturer)
     return lines.join(QLatin1Char('\n'));
 }
 
-QList<SerialPortEntry> SerialPortEntries()
-{
-    QList<SerialPortEntry> entries;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        entries.append({info.portName(), info.description().trimmed(), info.manufacturer().trimmed()});
-    return entries;
-}
-
-QHash<QString, QString> SerialPortToolTips()
-{
-    QHash<QString, QString> tips;
-    for (const SerialPortEntry &entry : SerialPortEntries())
-        tips.insert(entry.name, PortToolTip(entry.description, entry.manufacturer));
-    return tips;
-}
-
 bool SavedPortUsable(const QString &saved, const QStringList &enumerated)
 {
     return !saved.isEmpty() && enumerated.contains(saved);
@@ -63,7 +80,25 @@ bool SavedPortUsable(const QString &saved, const QStringList &enumerated)
 QStringList SerialPortNamesAndLocations()
 {
     QStringList names;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        names << info.portName() << info.systemLocation();
+    for (const SerialPortEntry &entry : SerialPortEntries())
+        names << entry.name << entry.location;
     return names;
+}
+
+SerialPortWatch::SerialPortWatch(QObject *parent) : QObject(parent)
+{
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(SettleMs);
+    connect(&m_settle, &QTimer::timeout, this, &SerialPortWatch::maybeChanged);
+    if (m_watcher.addPath(SerialPortFolder())) {
+        // Not restarted by each change: a busy folder still gets its look.
+        connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+            if (!m_settle.isActive())
+                m_settle.start();
+        });
+        return;
+    }
+    m_look.setInterval(LookMs);
+    connect(&m_look, &QTimer::timeout, this, &SerialPortWatch::maybeChanged);
+    m_look.start();
 }

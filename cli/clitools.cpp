@@ -142,25 +142,20 @@ int CliRunner::clockCheck()
     job.setIdentifiers({ReaderToolId::ClockDate, ReaderToolId::ClockTime}, tr("Horloge"));
     if (const int status = runJob(job))
         return status;
-    const QList<ConfigRead> &reads = job.reads();
     const QDateTime now = QDateTime::currentDateTime();
-    const bool accepted = reads.size() == 2 && reads.at(0).accepted && reads.at(1).accepted;
-    const ReaderClockTexts texts{reads.value(0).value, reads.value(1).value};
-    const QDateTime reader = accepted ? ClockMoment(texts) : QDateTime();
-    if (!reader.isValid()) {
-        m_out.message(accepted ? tr("Le lecteur donne une heure illisible : %1 %2.").arg(texts.date, texts.time)
-                               : tr("Le lecteur ne donne pas son heure."));
+    const std::optional<ReaderClockTexts> texts = ClockTextsRead(job.reads());
+    const std::optional<qint64> drift = texts ? ClockDriftSecs(*texts, now) : std::nullopt;
+    if (!drift) {
+        m_out.message(texts ? tr("Le lecteur donne une heure illisible : %1 %2.").arg(texts->date, texts->time)
+                            : tr("Le lecteur ne donne pas son heure."));
         return CliExit::Refused;
     }
-    // The reader tells the minute: the drift is known to the minute.
-    const QDateTime pcMinute(now.date(), QTime(now.time().hour(), now.time().minute()));
-    const qint64 drift = pcMinute.secsTo(reader);
     m_out.result(tr("Lecteur : %1 %2, PC : %3, écart : %4%5 min")
-                     .arg(texts.date, texts.time, now.toString(QStringLiteral("dd/MM/yy HH:mm")))
-                     .arg(drift > 0 ? QStringLiteral("+") : QString())
-                     .arg(drift / 60));
-    m_out.set(QStringLiteral("reader"), reader.toString(Qt::ISODate));
+                     .arg(texts->date, texts->time, now.toString(QStringLiteral("dd/MM/yy HH:mm")))
+                     .arg(*drift > 0 ? QStringLiteral("+") : QString())
+                     .arg(*drift / 60));
+    m_out.set(QStringLiteral("reader"), ClockMoment(*texts).toString(Qt::ISODate));
     m_out.set(QStringLiteral("pc"), now.toString(Qt::ISODate));
-    m_out.set(QStringLiteral("drift_seconds"), double(drift));
+    m_out.set(QStringLiteral("drift_seconds"), double(*drift));
     return CliExit::Done;
 }

@@ -10,9 +10,13 @@
 #include "config/configstore.h"
 #include "config/paramtree.h"
 #include "config/writepreview.h"
+#include "tools/readertools.h"
 #include "ui_mainwindow.h"
 
 namespace {
+// The reader tells the minute, so a minute or two is no drift worth a word.
+constexpr qint64 ClockDriftToleratedSecs = 120;
+
 void SetTextIfChanged(QTreeWidgetItem *item, int column, const QString &text)
 {
     if (item->text(column) != text)
@@ -39,6 +43,7 @@ ConfigPage::ConfigPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &sessi
         connect(job, &ReaderJob::finished, this, &ConfigPage::busyUpdate);
     }
     connectJob(m_read);
+    connect(&m_load, &ReaderJob::finished, this, &ConfigPage::clockCheck);
     connect(&m_read, &ReaderJob::finished, this, &ConfigPage::readBeforeWriteEnded);
 }
 
@@ -56,6 +61,19 @@ void ConfigPage::setStatus(const QString &text)
         return;
     ui->SAI_ConfigStatus->setText(text);
     emit journal(text);
+}
+
+// A load reads the reader's clock too: a drifting one is told, a missing,
+// refused or unreadable one is no news.
+void ConfigPage::clockCheck(JobOutcome outcome)
+{
+    if (outcome != JobOutcome::Done)
+        return;
+    const std::optional<ReaderClockTexts> texts = ClockTextsRead(m_load.reads());
+    const std::optional<qint64> drift =
+        texts ? ClockDriftSecs(*texts, QDateTime::currentDateTime()) : std::nullopt;
+    if (drift && qAbs(*drift) > ClockDriftToleratedSecs)
+        emit journal(tr("Horloge du lecteur décalée de %1 min : utiliser MAJ Date/Heure").arg(qAbs(*drift) / 60));
 }
 
 void ConfigPage::prepareTree()

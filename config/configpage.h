@@ -59,6 +59,7 @@ private:
     void showAll();
     void setTreeEditable(bool editable);
     void busyUpdate();
+    void clockCheck(JobOutcome outcome);
     void readBeforeWriteEnded(JobOutcome outcome);
     void preview();
     void previewClosed(int result);

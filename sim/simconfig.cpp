@@ -205,7 +205,9 @@ QString SimConfig::controlHelp()
         "  param refuse get|put ID\n"
         "                  refuser les lectures ou les écritures d'un paramètre\n"
         "  param refuse off\n"
-        "                  accepter de nouveau toutes les lectures et écritures");
+        "                  accepter de nouveau toutes les lectures et écritures\n"
+        "  param horloge MIN\n"
+        "                  horloge du lecteur à MIN minutes de celle du PC (négatif : en retard)");
 }
 
 bool SimConfig::control(const QString &command, const QString &argument, QString *reply)
@@ -215,6 +217,8 @@ bool SimConfig::control(const QString &command, const QString &argument, QString
     const QStringList words = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.value(0) == QLatin1String("refuse"))
         *reply = controlRefuse(words.mid(1));
+    else if (words.value(0) == QLatin1String("horloge"))
+        *reply = controlClock(words.mid(1));
     else
         *reply = controlValue(argument);
     return true;
@@ -232,6 +236,16 @@ QString SimConfig::controlValue(const QString &argument)
     if (isPending(identifier))
         reply += QStringLiteral(" (en attente ; enregistré : %1)").arg(value(identifier));
     return reply;
+}
+
+QString SimConfig::controlClock(const QStringList &words)
+{
+    bool ok = false;
+    const int minutes = words.value(0).toInt(&ok);
+    if (words.size() != 1 || !ok)
+        return QStringLiteral("Usage : param horloge MIN");
+    setClockDrift(minutes);
+    return QStringLiteral("Horloge du lecteur : %1 %2").arg(workingValue(DateIdentifier), workingValue(TimeIdentifier));
 }
 
 QString SimConfig::controlRefuse(const QStringList &words)

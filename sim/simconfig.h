@@ -30,6 +30,9 @@ public:
     void setValue(const QString &identifier, const QString &value);
     void refuseReads(const QString &identifier, bool refuse);
     void refuseWrites(const QString &identifier, bool refuse);
+    // The reader's clock this many minutes ahead of the PC's (behind when
+    // negative), until the next date or time it is given.
+    void setClockDrift(int minutes) { m_clockOffsetMs = qint64(minutes) * 60000; }
     // The last value received for a command identifier ("12.255.8", ...).
     QString lastCommand(const QString &identifier) const { return m_commands.value(identifier); }
 
@@ -41,6 +44,7 @@ private:
     QString clockValue(const QString &identifier) const;
     QString controlValue(const QString &argument);
     QString controlRefuse(const QStringList &words);
+    QString controlClock(const QStringList &words);
 
     QStringList m_order;
     QHash<QString, QString> m_values;

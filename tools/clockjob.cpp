@@ -1,5 +1,6 @@
 #include "tools/clockjob.h"
 
+#include "config/configmodel.h"
 #include "link/commands.h"
 #include "link/readersession.h"
 
@@ -18,6 +19,32 @@ QDateTime ClockMoment(const ReaderClockTexts &texts)
     if (!date.isValid() || !time.isValid())
         return QDateTime();
     return QDateTime(date, time);
+}
+
+std::optional<ReaderClockTexts> ClockTextsRead(const QList<ConfigRead> &reads)
+{
+    std::optional<QString> date;
+    std::optional<QString> time;
+    for (const ConfigRead &read : reads) {
+        if (!read.accepted)
+            continue;
+        if (read.identifier == QLatin1String(ReaderToolId::ClockDate))
+            date = read.value;
+        else if (read.identifier == QLatin1String(ReaderToolId::ClockTime))
+            time = read.value;
+    }
+    if (!date || !time)
+        return std::nullopt;
+    return ReaderClockTexts{*date, *time};
+}
+
+std::optional<qint64> ClockDriftSecs(const ReaderClockTexts &texts, const QDateTime &pc)
+{
+    const QDateTime reader = ClockMoment(texts);
+    if (!reader.isValid() || !pc.isValid())
+        return std::nullopt;
+    const QDateTime pcMinute(pc.date(), QTime(pc.time().hour(), pc.time().minute()));
+    return pcMinute.secsTo(reader);
 }
 
 ClockJob::ClockJob(ReaderSession &session, QObject *parent)

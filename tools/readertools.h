@@ -2,7 +2,11 @@
 #define READERTOOLS_H
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
+#include <optional>
+
+struct ConfigRead;
 
 // Reader parameters written by the clock setting and the output tests.
 namespace ReaderToolId {
@@ -25,5 +29,11 @@ ReaderClockTexts ClockTexts(const QDateTime &moment);
 // The moment the reader's texts name (to the minute, in the 2000s); invalid
 // when they name none.
 QDateTime ClockMoment(const ReaderClockTexts &texts);
+// The clock texts among reads of the reader's parameters; none when either
+// is missing or was refused.
+std::optional<ReaderClockTexts> ClockTextsRead(const QList<ConfigRead> &reads);
+// Seconds the reader's clock is ahead of pc (negative: behind), known to the
+// minute as the reader tells it; none when its texts name no moment.
+std::optional<qint64> ClockDriftSecs(const ReaderClockTexts &texts, const QDateTime &pc);
 
 #endif

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -32,6 +34,47 @@ QString comText(const MainWindow &window)
 {
     return window.findChild<QLineEdit *>("LINEEDIT_Com")->text();
 }
+
+QStringList itemTexts(const QComboBox *combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+// The ports of a test: whatever stands in its folder.
+QList<SerialPortEntry> FolderPorts(const QString &folder)
+{
+    QList<SerialPortEntry> entries;
+    for (const QFileInfo &file :
+         QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name))
+        entries.append({file.fileName(), "USB-Serial", "Kovrim", file.absoluteFilePath()});
+    return entries;
+}
+
+// The texts of the standard buttons of the dialog that open() shows, which
+// is then closed unanswered.
+QStringList DialogButtonTexts(const std::function<void()> &open)
+{
+    QStringList texts;
+    QTimer look;
+    look.setInterval(20);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        look.stop();
+        for (const QDialogButtonBox *box : dialog->findChildren<QDialogButtonBox *>())
+            for (const QAbstractButton *button : box->buttons())
+                texts << button->text().remove('&');
+        dialog->reject();
+    });
+    look.start();
+    open();
+    texts.sort();
+    return texts;
+}
 }
 
 class TestComforts : public QObject
@@ -39,7 +82,11 @@ class TestComforts : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { SettingsStoreUse(SettingsStore::None); }
+    void cleanup()
+    {
+        SettingsStoreUse(SettingsStore::None);
+        SerialPortSourceUse();
+    }
 
     void journalKeeps_data()
     {
@@ -167,6 +214,51 @@ private slots:
         auto *status = third.findChild<QLineEdit *>("LINEEDIT_Com");
         QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Can't open " + missing), 5000);
         QCOMPARE(status->toolTip(), status->text());
+    }
+
+    // Plugged in while the window runs, a port is listed within 2 s without
+    // a click, and goes when pulled out; neither the operator's choice nor
+    // the open port moves, and a chosen port stays listed even gone.
+    void portListFollowsTheSystem()
+    {
+        QTemporaryDir devices;
+        SerialPortSourceUse([&devices] { return FolderPorts(devices.path()); }, devices.path());
+        WindowWithReader w;
+        QVERIFY(w.start());
+        QTRY_COMPARE_WITH_TIMEOUT(comText(*w.window), QString("Ouvert"), 5000);
+        auto *ports = w.field<QComboBox>("COMB_Serial");
+        const QString open = w.sim.slavePath();
+        const auto plug = [&](const char *name) { return QFile::link(open, devices.filePath(name)); };
+        const auto unplug = [&](const char *name) { return QFile::remove(devices.filePath(name)); };
+
+        QVERIFY(plug("ttyUSB7"));
+        QTRY_COMPARE_WITH_TIMEOUT(itemTexts(ports), (QStringList{open, "ttyUSB7"}), 2000);
+        QCOMPARE(ports->currentText(), open);
+        QCOMPARE(ports->itemData(1, Qt::ToolTipRole).toString(),
+                 QString("Description : USB-Serial\nFabricant : Kovrim"));
+        QVERIFY(unplug("ttyUSB7"));
+        QTRY_COMPARE_WITH_TIMEOUT(itemTexts(ports), QStringList{open}, 2000);
+
+        QVERIFY(plug("ttyUSB7"));
+        QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 2, 2000);
+        ports->setCurrentIndex(1);
+        QVERIFY(unplug("ttyUSB7"));
+        QVERIFY(plug("ttyACM0"));
+        QTRY_COMPARE_WITH_TIMEOUT(itemTexts(ports), (QStringList{open, "ttyUSB7", "ttyACM0"}), 2000);
+        QCOMPARE(ports->currentText(), QString("ttyUSB7"));
+        QVERIFY(w.window->Protocole.ComIsOpen.load());
+        QCOMPARE(w.window->Protocole.GetPortName(), open);
+        QCOMPARE(comText(*w.window), QString("Ouvert"));
+    }
+
+    void standardButtonsReadInFrench()
+    {
+        WindowWithReader w;
+        QVERIFY(w.start());
+        QCOMPARE(DialogButtonTexts([&] { w.field<QPushButton>("BTN_JournalSave")->click(); }),
+                 (QStringList{"Annuler", "Enregistrer"}));
+        QCOMPARE(DialogButtonTexts([&] { QMessageBox::question(w.window.get(), "Liste noire", "Remplacer ?"); }),
+                 (QStringList{"Non", "Oui"}));
     }
 
     void failedReadStaysInJournalAndStatusBar()

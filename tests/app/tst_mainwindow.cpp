@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -107,6 +108,31 @@ private slots:
         serialButton(w)->click();
         QTRY_COMPARE_WITH_TIMEOUT(w.text("LINEEDIT_Com"), QString("Ouvert"), 5000);
         QTRY_COMPARE(enabledReaderButtons(w), 5);
+    }
+
+    // Each toolbar action clicks its button and is enabled when it is.
+    void toolBarActionsStandForTheirButtons()
+    {
+        WindowWithReader w;
+        QVERIFY(w.start());
+        const auto action = [&w](const char *name) { return w.window->findChild<QAction *>(name); };
+        QTRY_VERIFY_WITH_TIMEOUT(action("actionConfigRead")->isEnabled(), 5000);
+        QVERIFY(!action("actionConfigWrite")->isEnabled());  // nothing read yet
+        QCOMPARE(action("actionConnect")->text(), QString("Deconnecter"));
+        QVERIFY(!action("actionConnect")->icon().isNull());
+
+        action("actionConnect")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("LINEEDIT_Com"), QString("Fermé"), 5000);
+        QTRY_VERIFY(!action("actionConfigRead")->isEnabled());
+        QCOMPARE(action("actionConnect")->text(), QString("Connecter"));
+        action("actionConnect")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(action("actionConfigRead")->isEnabled(), 5000);
+
+        action("actionConfigRead")->trigger();
+        QVERIFY(!action("actionConfigRead")->isEnabled());  // the load runs
+        QTRY_VERIFY_WITH_TIMEOUT(action("actionConfigWrite")->isEnabled(), 20000);
+        QCOMPARE(w.sim.requestCount('V', 'G'), 143);
+        QCOMPARE(w.text("SAI_ConfigStatus"), QString("Lecture Ok"));
     }
 
     void refreshKeepsThePortOpen()

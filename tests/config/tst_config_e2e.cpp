@@ -330,6 +330,43 @@ private slots:
         QVERIFY2(lost.status().endsWith("->TIMEOUT"), qPrintable(lost.status()));
         QVERIFY(lost.button("BTN_ReaderFileLoad")->isEnabled());
     }
+
+    // The minute may turn between the reader's answer and the PC's look:
+    // a drift is told within a minute of the clock's offset.
+    void clockDriftIsTold_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("5 min ahead") << 5 << false << true;
+        QTest::newRow("5 min behind") << -5 << false << true;
+        QTest::newRow("2 min ahead") << 2 << false << false;
+        QTest::newRow("clock read refused") << 5 << true << false;
+    }
+    void clockDriftIsTold()
+    {
+        QFETCH(int, offset);
+        QFETCH(bool, refused);
+        QFETCH(bool, told);
+        auto *journal = r->field<QPlainTextEdit>("TXTEDIT_Journal");
+        journal->clear();
+        r->sim.config().setClockDrift(offset);
+        r->sim.config().refuseReads("12.3", refused);
+        r->clickAndWait("BTN_ReaderConfigLoad");
+        r->sim.config().setClockDrift(0);
+        r->sim.config().refuseReads("12.3", false);
+        QCOMPARE(r->status(), QString("Lecture Ok"));
+
+        static const QRegularExpression warning(
+            "Horloge du lecteur décalée de (\\d+) min : utiliser MAJ Date/Heure$");
+        const QStringList lines = journal->toPlainText().split('\n').filter(warning);
+        QCOMPARE(lines.size(), told ? 1 : 0);
+        if (!told)
+            return;
+        QVERIFY2(qAbs(warning.match(lines.first()).captured(1).toInt() - qAbs(offset)) <= 1,
+                 qPrintable(lines.first()));
+        QVERIFY(warning.match(r->window->statusBar()->currentMessage()).hasMatch());
+    }
 };
 
 QTEST_MAIN(TestConfigEndToEnd)

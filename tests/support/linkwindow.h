@@ -9,8 +9,7 @@
 
 #include "app/mainwindow.h"
 #include "config/configpage.h"
-#include "tests/support/agreeingoperator.h"
-#include "sim/readersim.h"
+#include "tests/support/windowfixture.h"
 
 // The window opens the simulator through a link path, as the operator's
 // port name: unplugged and replugged, the simulator gets a new

@@ -11,8 +11,16 @@
 #include <memory>
 
 #include "app/mainwindow.h"
+#include "app/qtfrench.h"
 #include "tests/support/agreeingoperator.h"
 #include "sim/readersim.h"
+
+// The window tests see Qt's standard buttons as the operator does.
+inline void WindowTestsInFrench()
+{
+    QtFrenchInstall();
+}
+Q_COREAPP_STARTUP_FUNCTION(WindowTestsInFrench)
 
 // The window on one side of a pseudo-terminal, the simulator on the other.
 struct WindowWithReader {

@@ -3,6 +3,7 @@
 #include <QtTest>
 #include <climits>
 
+#include "config/configmodel.h"
 #include "tools/cardaccess.h"
 #include "tools/readertools.h"
 
@@ -246,6 +247,54 @@ private slots:
         const ReaderClockTexts texts = ClockTexts(QDateTime(QDate(2026, 12, 6), QTime(14, 5, 59)));
         QCOMPARE(texts.date, QString("06/12/26"));
         QCOMPARE(texts.time, QString("14:05"));
+    }
+
+    // A null text: the parameter was not read at all.
+    void clockDrift_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QDateTime>("pc");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<int>("minutes");
+        const QDateTime afternoon(QDate(2026, 12, 6), QTime(14, 5, 59));
+        const QDateTime beforeMidnight(QDate(2026, 12, 6), QTime(23, 59, 10));
+        const QDateTime afterMidnight(QDate(2026, 12, 7), QTime(0, 1, 30));
+        QTest::newRow("same minute") << "06/12/26" << "14:05" << true << afternoon << true << 0;
+        QTest::newRow("ahead") << "06/12/26" << "14:10" << true << afternoon << true << 5;
+        QTest::newRow("behind") << "06/12/26" << "14:00" << true << afternoon << true << -5;
+        QTest::newRow("blanks around") << " 06/12/26 " << " 14:08" << true << afternoon << true << 3;
+        QTest::newRow("reader past midnight") << "07/12/26" << "00:01" << true << beforeMidnight << true << 2;
+        QTest::newRow("reader before midnight") << "06/12/26" << "23:58" << true << afterMidnight << true << -3;
+        QTest::newRow("reader in the new year") << "01/01/27" << "00:02" << true
+                                                << QDateTime(QDate(2026, 12, 31), QTime(23, 59)) << true << 3;
+        QTest::newRow("date a day ahead") << "07/12/26" << "14:05" << true << afternoon << true << 24 * 60;
+        QTest::newRow("time not read") << "06/12/26" << QString() << true << afternoon << false << 0;
+        QTest::newRow("date not read") << QString() << "14:05" << true << afternoon << false << 0;
+        QTest::newRow("refused") << "06/12/26" << "14:05" << false << afternoon << false << 0;
+        QTest::newRow("empty answers") << "" << "" << true << afternoon << false << 0;
+        QTest::newRow("with seconds") << "06/12/26" << "14:05:12" << true << afternoon << false << 0;
+        QTest::newRow("no such hour") << "06/12/26" << "25:05" << true << afternoon << false << 0;
+        QTest::newRow("four-digit year") << "06/12/2026" << "14:05" << true << afternoon << false << 0;
+    }
+    void clockDrift()
+    {
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        QFETCH(bool, accepted);
+        QFETCH(QDateTime, pc);
+        QFETCH(bool, known);
+        QList<ConfigRead> reads{{"12.2", true, "7"}};
+        if (!time.isNull())
+            reads.append({ReaderToolId::ClockTime, accepted, time});
+        if (!date.isNull())
+            reads.append({ReaderToolId::ClockDate, accepted, date});
+        const std::optional<ReaderClockTexts> texts = ClockTextsRead(reads);
+        const std::optional<qint64> drift = texts ? ClockDriftSecs(*texts, pc) : std::nullopt;
+        QCOMPARE(drift.has_value(), known);
+        if (known)
+            QTEST(int(*drift / 60), "minutes");
     }
 };
 
