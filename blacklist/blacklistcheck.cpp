@@ -70,7 +70,9 @@ QString BlackListUidNormalise(const QString &uid)
     normal.reserve(uid.size());
     for (const QChar c : uid)
         if (!c.isSpace() && c != QLatin1Char(':') && c != QLatin1Char('-'))
-            normal += c.toUpper();
+            // Only the letters a hexadecimal digit can be: anything else is
+            // kept as typed for the check to name.
+            normal += c.unicode() < 0x80 ? c.toUpper() : c;
     return normal;
 }
 

@@ -274,13 +274,15 @@ private slots:
                     "Erreur|Contenu transaction invalide");
             for (int column = 0; column < 4; ++column) {
                 const QString name = QString("blacklist %1").arg(cells[column]) + n;
-                const QString clean = column == 0 ? QString() : BlackListCellClean(v, column);
-                if (v == Long && column > 0)
+                // A date that is no date is left out of the entry; a UID,
+                // user or group that holds more than its digits stops the
+                // write before anything is sent.
+                if (column > 0)
                     refused(name, "BTN_BlackListWriteToSupport", QString("cell %1").arg(column), v,
-                            "SAI_BlackListStatus", "LN Put->ECHEC : ligne 1 trop longue");
+                            "SAI_BlackListStatus", "LN Ecriture->ECHEC : ligne 1 invalide");
                 else
                     sent(name, "BTN_BlackListWriteToSupport", QString("cell %1").arg(column), v, "FA", 5,
-                         column + 1, QString(cells[column]) + "=" + clean);
+                         column + 1, QString(cells[column]) + "=");
             }
             if (v == Long)
                 refused("configuration value" + n, "BTN_ReaderConfigSave", "param 3.0.1", v, "SAI_ConfigStatus",
@@ -335,6 +337,7 @@ private slots:
         table()->setRowCount(0);
         if (field.startsWith("cell ")) {
             this->button("BTN_BlackListNew")->click();
+            table()->item(0, BlackList::ColumnUser)->setText("12");  // a row that names somebody
             table()->item(0, field.mid(5).toInt())->setText(value);
         } else if (field.startsWith("param ")) {
             param(field.mid(6))->setText(TreeColumn::Value, value);
