@@ -39,7 +39,7 @@ Batch ReadAtOnce(int readers, const QTemporaryDir &dir)
         auto process = std::make_unique<QProcess>();
         QObject::connect(process.get(), qOverload<int, QProcess::ExitStatus>(&QProcess::finished),
                          [&running] { --running; });
-        process->start(QStringLiteral(KOVRIM_CLI_PATH),
+        process->start(QCoreApplication::applicationDirPath() + QStringLiteral("/" KOVRIM_CLI_RELATIVE_PATH),
                        {QStringLiteral("--port"), sims[i]->port(), QStringLiteral("config-read"),
                         dir.filePath(QStringLiteral("lecteur%1.txt").arg(i))});
         processes.push_back(std::move(process));

@@ -24,7 +24,8 @@ class CliProcess
 public:
     explicit CliProcess(const QStringList &arguments)
     {
-        m_process.setProgram(QStringLiteral(KOVRIM_CLI_PATH));
+        m_process.setProgram(QCoreApplication::applicationDirPath()
+                             + QStringLiteral("/" KOVRIM_CLI_RELATIVE_PATH));
         m_process.setArguments(arguments);
         m_timer.start();
         m_process.start();

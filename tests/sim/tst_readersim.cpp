@@ -700,7 +700,8 @@ void TestReaderSim::executable()
     QTemporaryDir dir;
     const QString link = dir.filePath("lecteur");
     QProcess process;
-    process.start(READER_SIM_EXECUTABLE, QStringList{"--link", link} + extraArguments);
+    process.start(QCoreApplication::applicationDirPath() + "/" READER_SIM_RELATIVE_PATH,
+                  QStringList{"--link", link} + extraArguments);
     QVERIFY(process.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 3000);
     QVERIFY(QFileInfo(link).symLinkTarget().startsWith("/dev/pts/"));
@@ -741,7 +742,8 @@ void TestReaderSim::executableFaultOptions()
     QFETCH(QStringList, outputContains);
     QTemporaryDir dir;
     QProcess process;
-    process.start(READER_SIM_EXECUTABLE, QStringList{"--link", dir.filePath("lecteur")} + arguments);
+    process.start(QCoreApplication::applicationDirPath() + "/" READER_SIM_RELATIVE_PATH,
+                  QStringList{"--link", dir.filePath("lecteur")} + arguments);
     QVERIFY(process.waitForStarted());
     if (exitCode == 0) {
         QTest::qWait(400);  // the unplug and its replug happen meanwhile
