@@ -9,14 +9,6 @@ namespace {
 
 const char *const RecordDateFormat = "yyMMdd";
 
-bool IsAsciiDigits(const QString &text)
-{
-    for (const QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
-}
-
 // Records carry two-digit years of the 2000s only.
 bool IsRecordYear(const QDate &date)
 {

@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include "blacklist/blacklisttext.h"
+#include "util/textutil.h"
 
 using namespace BlackList;
 
@@ -16,14 +17,6 @@ constexpr int UidMaxDigits = 20;
 QString Cell(const QStringList &cells, int column)
 {
     return cells.value(column);
-}
-
-bool IsDecimal(const QString &text)
-{
-    for (const QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
 }
 
 bool IsHex(const QString &text)
@@ -56,6 +49,14 @@ QString Identity(const QStringList &cells)
     if (!Cell(cells, ColumnGroup).isEmpty())
         return QLatin1String("G") + Cell(cells, ColumnGroup);
     return QString();
+}
+
+QString WithoutLeadingZeros(const QString &digits)
+{
+    int zeros = 0;
+    while (zeros + 1 < digits.size() && digits.at(zeros) == QLatin1Char('0'))
+        ++zeros;
+    return digits.mid(zeros);
 }
 
 QDate TableDate(const QString &text)
@@ -115,9 +116,9 @@ QList<BlackListCellFault> BlackListRowFaults(const QStringList &cells)
         if (!fault.isEmpty())
             faults.append({ColumnUid, fault});
     }
-    if (!IsDecimal(Cell(cells, ColumnUser)))
+    if (!IsAsciiDigits(Cell(cells, ColumnUser)))
         faults.append({ColumnUser, QObject::tr("Utilisateur : chiffres seulement")});
-    if (!IsDecimal(Cell(cells, ColumnGroup)))
+    if (!IsAsciiDigits(Cell(cells, ColumnGroup)))
         faults.append({ColumnGroup, QObject::tr("Groupe : chiffres seulement")});
     if (Identity(cells).isEmpty())
         faults.append({ColumnUid, QObject::tr("Saisir un UID, un utilisateur ou un groupe")});
@@ -172,15 +173,11 @@ bool BlackListRowLess(const QStringList &a, const QStringList &b, int column)
         if (leftDate.isValid())
             return leftDate < rightDate;
     }
-    if ((column == ColumnUser || column == ColumnGroup) && IsDecimal(left) && IsDecimal(right)
+    if ((column == ColumnUser || column == ColumnGroup) && IsAsciiDigits(left) && IsAsciiDigits(right)
         && !left.isEmpty() && !right.isEmpty()) {
         // Numbers as numbers, whatever their length: fewer digits is smaller
         // once leading zeros are set aside.
-        QString l = left, r = right;
-        while (l.size() > 1 && l.startsWith(QLatin1Char('0')))
-            l.remove(0, 1);
-        while (r.size() > 1 && r.startsWith(QLatin1Char('0')))
-            r.remove(0, 1);
+        const QString l = WithoutLeadingZeros(left), r = WithoutLeadingZeros(right);
         if (l.size() != r.size())
             return l.size() < r.size();
         return l < r;

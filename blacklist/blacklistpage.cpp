@@ -90,16 +90,7 @@ QString BlackListPage::filePath() const
 
 QList<QStringList> BlackListPage::rows() const
 {
-    QTableWidget *table = ui->TABLE_BlackList;
-    QList<QStringList> all;
-    all.reserve(table->rowCount());
-    for (int row = 0; row < table->rowCount(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < ColumnCount; ++column)
-            cells << TableCellText(table, row, column);
-        all << cells;
-    }
-    return all;
+    return TableRows(ui->TABLE_BlackList);
 }
 
 void BlackListPage::replaceRows(const QList<QStringList> &rows)

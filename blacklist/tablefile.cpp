@@ -26,6 +26,15 @@ void RowAppendCells(QTableWidget *table, const QStringList &cells)
 }
 }
 
+QList<QStringList> TableRows(QTableWidget *table)
+{
+    QList<QStringList> rows;
+    rows.reserve(table->rowCount());
+    for (int row = 0; row < table->rowCount(); ++row)
+        rows.append(RowCells(table, row));
+    return rows;
+}
+
 QString TableCellText(QTableWidget *table, int row, int column)
 {
     const QTableWidgetItem *item = table->item(row, column);
@@ -90,11 +99,8 @@ int BlackListRowToEntry(QTableWidget *table, int row, QString *out)
 bool TTableFile::TableSave(QTableWidget *table, const QString &fileName)
 {
     qDebug("Sauvegarde liste noire dans %s", qUtf8Printable(fileName));
-    QList<QStringList> rows;
-    for (int row = 0; row < table->rowCount(); ++row)
-        rows.append(RowCells(table, row));
     QString error;
-    return BlackListFileWrite(fileName, rows, &error);
+    return BlackListFileWrite(fileName, TableRows(table), &error);
 }
 
 bool TTableFile::TableLoad(QTableWidget *table, const QString &fileName)

@@ -39,6 +39,9 @@ int BlackListRowToEntry(QTableWidget *table, int row, QString *out);
 // Replaces every row by the given cells, one list per row.
 void TableRowsReplace(QTableWidget *table, const QList<QStringList> &rows);
 
+// The cells of every row, in table order.
+QList<QStringList> TableRows(QTableWidget *table);
+
 // Display text of a cell, empty when the cell holds no item.
 QString TableCellText(QTableWidget *table, int row, int column);
 

@@ -276,3 +276,11 @@ quint8 RecordValueGet(char *out, quint8 maxLength, const char *record, const cha
         return CopyLimited(out, maxLength, defaultText);
     return 0;
 }
+
+bool IsAsciiDigits(const QString &text)
+{
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}

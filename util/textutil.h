@@ -20,6 +20,8 @@ bool PayloadFits(const QString &payload);
 // A typed value that goes into a frame: no control character (NUL ends the
 // payload, STX and ETX the frame; the others are no text).
 bool HasControlCharacter(const QString &text);
+// Only "0"-"9" (QChar::isDigit takes other scripts' digits too).
+bool IsAsciiDigits(const QString &text);
 
 // Byte and field helpers on NUL-terminated 8-bit buffers. Every function
 // that writes into a caller's buffer takes its size and never writes past it.
