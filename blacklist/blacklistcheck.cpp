@@ -77,14 +77,22 @@ QString BlackListUidNormalise(const QString &uid)
     return normal;
 }
 
+QString BlackListCellNormalise(const QString &text, int column)
+{
+    if (column == ColumnUid)
+        return BlackListUidNormalise(text);
+    if (column == ColumnUser || column == ColumnGroup)
+        return text.trimmed();
+    return text;
+}
+
 QStringList BlackListRowNormalise(const QStringList &cells)
 {
     QStringList normal = cells;
     while (normal.size() < ColumnCount)
         normal << QString();
-    normal[ColumnUid] = BlackListUidNormalise(normal.at(ColumnUid));
-    normal[ColumnUser] = normal.at(ColumnUser).trimmed();
-    normal[ColumnGroup] = normal.at(ColumnGroup).trimmed();
+    for (int column : {ColumnUid, ColumnUser, ColumnGroup})
+        normal[column] = BlackListCellNormalise(normal.at(column), column);
     return normal;
 }
 

@@ -13,6 +13,8 @@
 // A UID as the reader sees it: blanks, ":" and "-" between bytes removed,
 // letters upper-cased. Whatever else it holds is kept for the check to name.
 QString BlackListUidNormalise(const QString &uid);
+// One cell as the row normalisation leaves it.
+QString BlackListCellNormalise(const QString &text, int column);
 // The row with its UID normalised and the blanks around its numbers
 // dropped; the date and the reason are kept as typed.
 QStringList BlackListRowNormalise(const QStringList &cells);

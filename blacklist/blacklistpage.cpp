@@ -127,17 +127,11 @@ void BlackListPage::cellEdited(QTableWidgetItem *item)
 {
     if (m_marking)
         return;
-    const int column = item->column();
-    if (column == ColumnUid || column == ColumnUser || column == ColumnGroup) {
-        QStringList cells;
-        for (int c = 0; c < ColumnCount; ++c)
-            cells << (c == column ? item->text() : QString());
-        const QString normal = BlackListRowNormalise(cells).at(column);
-        if (normal != item->text()) {
-            m_marking = true;
-            item->setText(normal);
-            m_marking = false;
-        }
+    const QString normal = BlackListCellNormalise(item->text(), item->column());
+    if (normal != item->text()) {
+        m_marking = true;
+        item->setText(normal);
+        m_marking = false;
     }
     scheduleMarks();
 }
@@ -333,13 +327,14 @@ void BlackListPage::writeToReader()
     if (!m_session.isOpen() || m_session.chain().isRunning())
         return;
     QTableWidget *table = ui->TABLE_BlackList;
+    const QList<QStringList> all = rows();
     QStringList entries;
     int invalidRow = -1;
-    if (!BlackListTransferEntries(rows(), &entries, &invalidRow)) {
+    if (!BlackListTransferEntries(all, &entries, &invalidRow)) {
         setStatus(tr("LN Ecriture->ECHEC : ligne %1 invalide").arg(invalidRow + 1));
         if (table->isRowHidden(invalidRow))
             ui->SAI_BlackListFilter->clear();
-        table->setCurrentCell(invalidRow, BlackListRowFaults(rows().at(invalidRow)).first().column);
+        table->setCurrentCell(invalidRow, BlackListRowFaults(all.at(invalidRow)).first().column);
         return;
     }
     // The reader's list is cleared first: the operator says so knowingly.
