@@ -15,6 +15,11 @@ int CliExitOf(JobOutcome outcome)
         return CliExit::CheckFailed;
     case JobOutcome::LocalError:
         return CliExit::OutputFile;
+    case JobOutcome::Partial:
+        return CliExit::Partial;
+    case JobOutcome::Interrupted:
+        // The signal decides the status (130, 143, 129): the caller knows it.
+        return 128;
     }
     return CliExit::Refused;
 }
@@ -32,6 +37,10 @@ QString CliOutcomeName(int exitStatus)
         return QStringLiteral("port-failed");
     case CliExit::CheckFailed:
         return QStringLiteral("check-failed");
+    case CliExit::Partial:
+        return QStringLiteral("partial");
+    case CliExit::Stdout:
+        return QStringLiteral("output-failed");
     case CliExit::Differences:
         return QStringLiteral("differences");
     case CliExit::Usage:

@@ -18,6 +18,9 @@ bool ReaderJob::start()
     m_outcome = JobOutcome::Done;
     m_step.clear();
     m_failures.clear();
+    m_partial.clear();
+    m_stopRequested = false;
+    m_stopHandled = false;
     if (!prepare())
         return true;
     if (!chain.start(m_chain, phaseName(), phaseTotal(), [this] { chainAborted(); })) {
@@ -60,10 +63,22 @@ JobOutcome ReaderJob::failureOf(const ReaderAnswer &answer) const
     return m_session.isOpen() ? JobOutcome::NoAnswer : JobOutcome::LinkLost;
 }
 
-void ReaderJob::send(const ChainRequest &request, const QString &stepName)
+void ReaderJob::requestStop()
 {
+    if (m_running)
+        m_stopRequested = true;
+}
+
+bool ReaderJob::send(const ChainRequest &request, const QString &stepName)
+{
+    if (m_stopRequested && !m_stopHandled) {
+        m_stopHandled = true;
+        stopRequested();
+        return false;
+    }
     m_step = stepName;
     m_session.chain().send(request);
+    return true;
 }
 
 QString ReaderJob::unansweredText() const
@@ -91,6 +106,9 @@ QString ReaderJob::OutcomeHead(const QString &operation, JobOutcome outcome)
         return operation + QStringLiteral("->TIMEOUT");
     case JobOutcome::LinkLost:
         return operation + tr("->ECHEC (liaison perdue)");
+    case JobOutcome::Interrupted:
+        return operation + tr("->INTERROMPU");
+    case JobOutcome::Partial:
     case JobOutcome::Refused:
     case JobOutcome::CheckFailed:
     case JobOutcome::LocalError:

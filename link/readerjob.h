@@ -28,6 +28,8 @@ enum class JobOutcome {
     LinkLost,     // the port was closed or lost
     CheckFailed,  // what was read back differs from what was written
     LocalError,   // a file of this computer could not be written
+    Interrupted,  // stopped on request (a signal): the exchange in flight was let finish
+    Partial,      // stopped half-way and the reader could not be put back: partial() names what
 };
 
 // One multi-command operation on a reader, run as the session's chain. It
@@ -47,6 +49,16 @@ public:
     bool isRunning() const { return m_running; }
     JobOutcome outcome() const { return m_outcome; }
     QString status() const { return m_status; }
+    // What the reader was left holding that is neither its old state nor
+    // the new one (parameter identifiers, or blacklist lines), when the job
+    // ended Partial; empty otherwise.
+    QStringList partial() const { return m_partial; }
+
+    // Asks the job to stop cooperatively: the request in flight gets its
+    // answer, then, instead of the next step, stopRequested() runs (a
+    // writing job puts the reader back there). Nothing when not running.
+    void requestStop();
+    bool isStopRequested() const { return m_stopRequested; }
 
 signals:
     void progress(const QString &name, int done, int total);
@@ -76,6 +88,11 @@ protected:
     virtual void aborted() = 0;
     // The outcome line of the run that ends with `outcome`.
     virtual QString outcomeText(JobOutcome outcome) const = 0;
+    // A stop was requested and the answer in flight has been handled: the
+    // job was about to send its next step. By default it ends Interrupted;
+    // a job that has changed the reader overrides it to restore (its sends
+    // then go out as usual).
+    virtual void stopRequested() { finish(JobOutcome::Interrupted); }
 
     // "Lecture->TIMEOUT": an operation's name and how it ended.
     static QString OutcomeHead(const QString &operation, JobOutcome outcome);
@@ -90,7 +107,9 @@ protected:
     JobOutcome failureOf(const ReaderAnswer &answer) const;
     // Sends the step named `stepName` ("Ecriture de 13.6"): its answer makes
     // a step line, and a failure line when the job ends on it.
-    void send(const ChainRequest &request, const QString &stepName);
+    // While a requested stop is pending, nothing is sent: stopRequested()
+    // runs instead, once, and false is returned.
+    bool send(const ChainRequest &request, const QString &stepName);
     // The last step sent failed with this answer and the job ends on it:
     // "Ecriture de 13.6 refusée par le lecteur".
     void stepFailed(const ReaderAnswer &answer);
@@ -102,6 +121,7 @@ protected:
     void setPhase(const QString &name, int total);
     void finish(JobOutcome outcome);
     bool endEarly(JobOutcome outcome);
+    void setPartial(const QStringList &left) { m_partial = left; }
 
 private:
     void chainAnswered(unsigned int code, const ReaderAnswer &answer);
@@ -116,6 +136,9 @@ private:
     QString m_status;
     QString m_step;
     QStringList m_failures;
+    QStringList m_partial;
+    bool m_stopRequested = false;
+    bool m_stopHandled = false;
     QMetaObject::Connection m_answers;
     QMetaObject::Connection m_progress;
 };
