@@ -52,10 +52,10 @@ class KovrimCli(object):
             self._help = out if rc == 0 else ''
         return option in self._help
 
-    def fail(self, command, rc, data, **result):
+    def fail(self, command, status, data, **result):
         """Ends the task as failed, with the program's own messages."""
         result.setdefault('changed', False)
-        result.update(msg=failure_text(command, self.port, rc, data), rc=rc,
+        result.update(msg=failure_text(command, self.port, status, data), rc=status,
                       messages=data.get('messages', []))
         self.module.fail_json(**result)
 
