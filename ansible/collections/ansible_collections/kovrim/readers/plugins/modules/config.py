@@ -136,8 +136,15 @@ def file_without_identity(module, src):
 
 
 def differences_of(data, include_identity):
+    items = list(data.get('differences', []))
+    if include_identity:
+        # kovrim-cli may list the per-reader parameters apart from the others.
+        for key, value in data.items():
+            if key != 'differences' and isinstance(value, list):
+                items += [v for v in value if isinstance(v, dict) and v.get('id') in IDENTITY_IDS
+                          and 'file' in v and v not in items]
     found = []
-    for item in data.get('differences', []):
+    for item in items:
         if not include_identity and item.get('id') in IDENTITY_IDS:
             continue
         found.append(dict(id=item.get('id'), label=item.get('label'),
