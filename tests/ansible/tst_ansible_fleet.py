@@ -18,9 +18,14 @@ import threading
 import time
 
 BUILD, SOURCE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+HERE = os.path.dirname(os.path.abspath(__file__))
 SIM = os.path.join(BUILD, 'sim', 'kovrim-reader-sim')
 CLI = os.path.join(BUILD, 'cli', 'kovrim-cli')
 PLAYBOOKS = os.path.join(SOURCE, 'ansible')
+# Ansible sees this collection and ansible-core alone, as where only the
+# ansible-core package is installed.
+ENV = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=os.path.join(SOURCE, 'ansible', 'collections'),
+           ANSIBLE_COLLECTIONS_SCAN_SYS_PATH='false')
 READERS = ['lecteur-%d' % n for n in range(1, 9)]
 TASK = 'Configuration du site'
 failures = []
@@ -92,33 +97,27 @@ def write(path, text):
 
 
 def playbook(work, name, *options):
-    """(exit status, {host: [results]}) of one ansible-playbook run."""
-    env = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=os.path.join(SOURCE, 'ansible', 'collections'),
-               ANSIBLE_STDOUT_CALLBACK='json', ANSIBLE_FORKS='8', ANSIBLE_NOCOLOR='1',
+    """(exit status, {host: {task name: result}}) of one ansible-playbook run."""
+    results_file = os.path.join(work, 'results.json')
+    if os.path.exists(results_file):
+        os.remove(results_file)
+    env = dict(ENV, ANSIBLE_CALLBACK_PLUGINS=os.path.join(HERE, 'callback_plugins'),
+               ANSIBLE_CALLBACKS_ENABLED='kovrim_results', KOVRIM_RESULTS=results_file,
+               ANSIBLE_FORKS='8', ANSIBLE_NOCOLOR='1',
                ANSIBLE_LOCAL_TEMP=os.path.join(work, 'ansible-local'),
                ANSIBLE_REMOTE_TEMP=os.path.join(work, 'ansible-remote'),
-               ANSIBLE_RETRY_FILES_ENABLED='0', ANSIBLE_PIPELINING='1', ANSIBLE_PYTHON_INTERPRETER='auto_silent')
+               ANSIBLE_RETRY_FILES_ENABLED='0', ANSIBLE_PIPELINING='1')
     began = time.monotonic()
     run = subprocess.run(['ansible-playbook', '-i', os.path.join(work, 'inventory.json'),
                           os.path.join(PLAYBOOKS, name)] + list(options),
                          env=env, capture_output=True, text=True, timeout=180)
-    # One JSON document per playbook.
-    reports, text = [], run.stdout
+    print('%s %s : %.1f s' % (name, ' '.join(options), time.monotonic() - began), flush=True)
     try:
-        while '{' in text:
-            report, end = json.JSONDecoder().raw_decode(text, text.index('{'))
-            reports.append(report)
-            text = text[end:]
-    except ValueError:
+        with open(results_file, encoding='utf-8') as f:
+            return run.returncode, json.load(f)
+    except (OSError, ValueError):
         print(run.stdout, run.stderr, sep='\n')
         raise
-    print('%s %s : %.1f s' % (name, ' '.join(options), time.monotonic() - began), flush=True)
-    results = {}
-    for play in [play for report in reports for play in report.get('plays', [])]:
-        for task in play.get('tasks', []):
-            for host, result in task.get('hosts', {}).items():
-                results.setdefault(host, {})[task['task']['name']] = result
-    return run.returncode, results
 
 
 def summary(results, task=TASK):
@@ -239,7 +238,7 @@ def test_report(sims, work):
 
 
 def test_docs():
-    env = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=os.path.join(SOURCE, 'ansible', 'collections'))
+    env = ENV
     modules = ['kovrim.readers.' + m for m in ('config', 'blacklist', 'clock', 'info')]
     run = subprocess.run(['ansible-doc'] + modules, env=env, capture_output=True, text=True, timeout=60)
     check(run.returncode == 0 and not run.stderr.strip(), 'ansible-doc : %d %s' % (run.returncode, run.stderr))
