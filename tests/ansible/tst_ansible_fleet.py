@@ -237,6 +237,28 @@ def test_report(sims, work):
               'rapport : %s' % row)
 
 
+def test_cli_contract(work):
+    """What a kovrim-cli that puts the reader back itself reports, the
+    module reports: no restore of its own, `partial` as named."""
+    log = os.path.join(work, 'fake-cli.log')
+    os.environ['FAKE_CLI_LOG'] = ENV['FAKE_CLI_LOG'] = log
+    rc, results = playbook(work, os.path.join(HERE, 'contract.yml'), '-e', 'fake=' + os.path.join(
+        HERE, 'fake_kovrim_cli.py'), '-e', 'site=' + os.path.join(work, 'site.txt'))
+    tasks = results.get('localhost', {})
+    partial = tasks.get('partiel', {})
+    check(partial.get('failed') and partial.get('changed') and partial.get('partial') == ['3.0.1']
+          and '3.0.1' in partial.get('msg', ''), 'contrat, partiel : %s' % partial)
+    restored = tasks.get('remis', {})
+    check(restored.get('failed') and not restored.get('changed') and restored.get('partial') == []
+          and "état d'origine" in restored.get('msg', ''), 'contrat, remis : %s' % restored)
+    identity = tasks.get('identite', {})
+    check(not identity.get('failed') and identity.get('changed') and ids(identity) == ['3.0.2'],
+          'contrat, identité : %s' % identity)
+    with open(log, encoding='utf-8') as f:
+        calls = f.read().splitlines()
+    check(len(calls) == 6 and calls[-1].endswith('--include-identity'), 'contrat : appels %s' % calls)
+
+
 def test_docs():
     env = ENV
     modules = ['kovrim.readers.' + m for m in ('config', 'blacklist', 'clock', 'info')]
@@ -270,6 +292,7 @@ def main():
               json.dumps(inventory(work, {name: sim.link for name, sim in sims.items()})))
         start = time.monotonic()
         test_docs()
+        test_cli_contract(work)
         test_config(sims, work)
         test_clock_and_blacklist(sims, work)
         test_report(sims, work)
