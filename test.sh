@@ -17,6 +17,7 @@ for arg in "$@"; do
     esac
 done
 install_missing $BUILD_PACKAGES
+NO_RECOMMENDS=1 install_missing $TEST_PACKAGES
 if [ $sanitize = 1 ]; then
     BUILD_DIR="${KOVRIM_SANITIZE_BUILD_DIR:-$ROOT/build-sanitize}"
     build_project -DKOVRIM_SANITIZE=ON -DKOVRIM_BENCHMARKS=OFF

@@ -7,6 +7,9 @@ export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
 export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
 # qttranslations5-l10n: Qt's standard buttons and dialogs in French.
 BUILD_PACKAGES="cmake make g++ ccache qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev fonts-dejavu-core qttranslations5-l10n"
+# Only the tests need these (ansible-core: the Ansible collection driven by
+# ansible-playbook); installed without their recommended packages.
+TEST_PACKAGES="ansible-core"
 
 missing_packages() {
     local pkg
@@ -15,6 +18,7 @@ missing_packages() {
     done
 }
 
+# NO_RECOMMENDS=1: without the recommended packages.
 install_missing() {
     local missing
     missing=$(missing_packages "$@")
@@ -24,7 +28,7 @@ install_missing() {
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
     # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq ${NO_RECOMMENDS:+--no-install-recommends} $missing
 }
 
 build_project() {
