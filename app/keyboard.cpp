@@ -269,6 +269,18 @@ private:
     }
 };
 
+// Tab goes on to the next control from a table or a text (arrows walk
+// the cells; nobody types a tab character here).
+void TabLeaves(QWidget *widget)
+{
+    if (auto *view = qobject_cast<QAbstractItemView *>(widget))
+        view->setTabKeyNavigation(false);
+    if (auto *text = qobject_cast<QPlainTextEdit *>(widget))
+        text->setTabChangesFocus(true);
+    if (auto *text = qobject_cast<QTextEdit *>(widget))
+        text->setTabChangesFocus(true);
+}
+
 // A name for a control added without one: its placeholder, its tooltip,
 // or the title of its group.
 QString FallbackName(const QWidget *widget)
@@ -355,6 +367,8 @@ private:
     void chainAll();
     QList<QWidget *> pageOrder(QWidget *page) const;
     void focusFirstField(QWidget *page);
+    int ledgerIndex() const;
+    void tabTipsShow();
     void selectPage(int index);
     void search();
 
@@ -442,22 +456,29 @@ void WindowKeys::pagesKeysPrepare()
     for (int number = 1; number <= NumberedPages; ++number) {
         windowAction(QStringLiteral("actionPage%1").arg(number), QKeySequence(Qt::CTRL | (Qt::Key_0 + number)),
                      [this, number] { selectPage(number - 1); });
-        if (number - 1 < m_pages->count())
-            m_pages->setTabToolTip(number - 1, QStringLiteral("Ctrl+%1").arg(number));
     }
-    const auto ledger = [this] {
-        for (int index = 0; index < m_pages->count(); ++index)
-            if (m_pages->tabText(index) == QLatin1String(LedgerPageTitle))
-                return index;
-        return -1;
-    };
     windowAction(QStringLiteral("actionPage9"), QKeySequence(Qt::CTRL | Qt::Key_9),
-                 [this, ledger] { selectPage(ledger()); });
-    if (ledger() >= NumberedPages)
-        m_pages->setTabToolTip(ledger(), QStringLiteral("Ctrl+9"));
+                 [this] { selectPage(ledgerIndex()); });
     windowAction(QStringLiteral("actionSearch"), QKeySequence(Qt::CTRL | Qt::Key_F), [this] { search(); });
     if (auto *field = m_window->findChild<QLineEdit *>(QLatin1String(BlackListSearch)))
         field->setToolTip(WithKey(field->toolTip(), QLatin1String(FindKeyText)));
+}
+
+// The ledger's page, wherever it stands; -1 when there is none.
+int WindowKeys::ledgerIndex() const
+{
+    for (int index = 0; index < m_pages->count(); ++index)
+        if (m_pages->tabText(index) == QLatin1String(LedgerPageTitle))
+            return index;
+    return -1;
+}
+
+void WindowKeys::tabTipsShow()
+{
+    for (int index = 0; index < qMin(NumberedPages, m_pages->count()); ++index)
+        m_pages->setTabToolTip(index, QStringLiteral("Ctrl+%1").arg(index + 1));
+    if (ledgerIndex() >= NumberedPages)
+        m_pages->setTabToolTip(ledgerIndex(), QStringLiteral("Ctrl+9"));
 }
 
 void WindowKeys::selectPage(int index)
@@ -487,6 +508,7 @@ void WindowKeys::pageShown(int index)
     QWidget *page = m_pages->widget(index);
     for (const Owner &owner : qAsConst(m_owners))
         owner.action->setShortcuts(owner.page == page ? owner.keys : QList<QKeySequence>());
+    tabTipsShow();
     chainAll();
     if (page && !m_pages->tabBar()->hasFocus())
         focusFirstField(page);
@@ -518,6 +540,9 @@ void WindowKeys::chainAll()
             chain << pageOrder(m_pages->widget(index));
     for (int i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
+    // A table or text added since would keep Tab to itself.
+    for (QWidget *widget : qAsConst(chain))
+        TabLeaves(widget);
 }
 
 void WindowKeys::focusFirstField(QWidget *page)
@@ -660,13 +685,7 @@ void AccessiblePrepare(QWidget *root)
             widget->setAccessibleName(FallbackName(widget));
         if (widget->focusPolicy() != Qt::NoFocus || !widget->toolTip().isEmpty())
             mirror->watch(widget);
-        // Arrows walk the cells; Tab leaves the view.
-        if (auto *view = qobject_cast<QAbstractItemView *>(widget))
-            view->setTabKeyNavigation(false);
-        if (auto *text = qobject_cast<QPlainTextEdit *>(widget))
-            text->setTabChangesFocus(true);
-        if (auto *text = qobject_cast<QTextEdit *>(widget))
-            text->setTabChangesFocus(true);
+        TabLeaves(widget);
     }
 }
 

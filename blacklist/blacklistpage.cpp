@@ -46,7 +46,7 @@ void CellMark(QTableWidgetItem *item, Mark mark, const QIcon &icon, const QStrin
         item->setData(Qt::BackgroundRole, mark == Mark::Fault       ? QVariant(FaultColour)
                                           : mark == Mark::Duplicate ? QVariant(DuplicateColour)
                                                                     : QVariant());
-        item->setData(Qt::DecorationRole, mark == Mark::None ? QVariant() : QVariant(icon));
+        item->setData(Qt::DecorationRole, icon.isNull() ? QVariant() : QVariant(icon));
     }
     if (item->toolTip() != tip) {
         item->setToolTip(tip);
@@ -182,8 +182,8 @@ void BlackListPage::showMarks()
                 continue;
             if (!faults.at(column).isEmpty())
                 CellMark(item, Mark::Fault, m_faultIcon, faults.at(column));
-            else if (duplicateOf.at(row) >= 0)
-                CellMark(item, Mark::Duplicate, m_duplicateIcon,
+            else if (duplicateOf.at(row) >= 0)  // one icon for the row, at its start
+                CellMark(item, Mark::Duplicate, column == ColumnDate ? m_duplicateIcon : QIcon(),
                          tr("Doublon de la ligne %1").arg(duplicateOf.at(row) + 1));
             else
                 CellMark(item, Mark::None, QIcon(), QString());

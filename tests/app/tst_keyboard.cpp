@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QVBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
@@ -15,6 +17,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "app/keyboard.h"
 #include "config/configpage.h"
 #include "config/paramtree.h"
 #include "tests/support/linkwindow.h"
@@ -422,6 +425,59 @@ private slots:
         table->item(1, 1)->setText("04A1B2C3");
         QTRY_VERIFY(table->item(1, 1)->data(Qt::DecorationRole).isNull());
         QCOMPARE(table->item(1, 1)->toolTip(), QString());
+    }
+
+    // Named controls first, as listed; the others by rows, top to bottom,
+    // each row left to right, a row holding what starts above the middle of
+    // its first.
+    void focusOrderReadsRows()
+    {
+        QWidget page;
+        page.resize(400, 200);
+        const auto edit = [&page](const char *name, int x, int y) {
+            auto *line = new QLineEdit(&page);
+            line->setObjectName(name);
+            line->setGeometry(x, y, 100, 20);
+        };
+        edit("rightTop", 200, 10);
+        edit("leftTop", 10, 14);
+        edit("listed", 300, 150);
+        edit("rightBottom", 200, 48);
+        edit("leftBottom", 10, 52);
+        QStringList order;
+        for (QWidget *widget : FocusOrder(&page, {"listed", "absent"}))
+            order << widget->objectName();
+        QCOMPARE(order, (QStringList{"listed", "leftTop", "rightTop", "leftBottom", "rightBottom"}));
+    }
+
+    // A page or a panel added after the tables were written is reached by
+    // Tab, Ctrl+9 shows the page "Historique" and its first field.
+    void widgetsAddedLaterAreReached()
+    {
+        start();
+        auto *panel = new QGroupBox("Panneau");
+        auto *panelButton = new QPushButton("Régler", panel);
+        (new QVBoxLayout(panel))->addWidget(panelButton);
+        w->field<QWidget>("ONG_ReadWrite")->layout()->addWidget(panel);
+        auto *ledger = new QWidget;
+        auto *layout = new QVBoxLayout(ledger);
+        auto *first = new QLineEdit;
+        auto *table = new QTableWidget(3, 2);
+        layout->addWidget(first);
+        layout->addWidget(table);
+        pages()->addTab(ledger, "Historique");
+
+        Press(Qt::Key_9, Qt::ControlModifier);
+        QCOMPARE(pages()->currentWidget(), ledger);
+        QCOMPARE(Focused(), first);
+        QStringList faults = TrapsFrom(TabStops(w->field<QWidget>("centralWidget"), w->window.get()), Qt::Key_Tab);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
+        Press(Qt::Key_1, Qt::ControlModifier);
+        QTRY_VERIFY(panelButton->isVisible());
+        QVERIFY(TabTo(panelButton));
+        faults = TrapsFrom(TabStops(w->field<QWidget>("centralWidget"), w->window.get()), Qt::Key_Backtab);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
+        QCOMPARE(pages()->tabToolTip(pages()->indexOf(ledger)), QString("Ctrl+9"));
     }
 
     // The keys are shown where the operator looks, and no text got a "&".
