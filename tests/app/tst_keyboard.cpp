@@ -356,6 +356,13 @@ private slots:
         QCOMPARE(stops.size(), 3);
         const QStringList faults = TrapsFrom(stops, Qt::Key_Tab) + TrapsFrom(stops, Qt::Key_Backtab);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
+        // Space unticks and ticks again the row the table is on.
+        auto *rows = preview->findChild<QTableWidget *>("TABLE_WritePreview");
+        QVERIFY(TabTo(rows));
+        Press(Qt::Key_Space);
+        QCOMPARE(rows->item(rows->currentRow(), 0)->checkState(), Qt::Unchecked);
+        Press(Qt::Key_Space);
+        QCOMPARE(rows->item(rows->currentRow(), 0)->checkState(), Qt::Checked);
         QVERIFY(TabTo(preview->findChild<QPushButton *>("BTN_WritePreviewWrite")));
         Press(Qt::Key_Space);
         QTRY_VERIFY_WITH_TIMEOUT(w->idle() && w->text("SAI_ConfigStatus") == QString::fromUtf8("Vérification->OK"),
