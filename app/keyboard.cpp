@@ -214,12 +214,9 @@ protected:
         QKeyEvent tab(QEvent::KeyPress, back ? Qt::Key_Backtab : Qt::Key_Tab,
                       back ? Qt::ShiftModifier : Qt::NoModifier);
         // A date's Tab walks its sections: it goes on to the next control
-        // instead, the sections being typed in turn.
-        if (auto *date = qobject_cast<QDateTimeEdit *>(widget->parentWidget()); date && widget == date->focusWidget()) {
-            QCoreApplication::sendEvent(date->parentWidget(), &tab);
-            return true;
-        }
-        if (auto *date = qobject_cast<QDateTimeEdit *>(widget)) {
+        // instead, the sections being typed in turn. Its parent moves the
+        // window's focus on.
+        if (auto *date = qobject_cast<QDateTimeEdit *>(widget); date && date->parentWidget()) {
             QCoreApplication::sendEvent(date->parentWidget(), &tab);
             return true;
         }
@@ -424,7 +421,7 @@ QAction *WindowKeys::keyAction(QWidget *page, const char *buttonName, const char
     button->setToolTip(WithKey(button->toolTip().isEmpty() ? tip : button->toolTip(), keyText));
     QAction *action = actionName ? m_window->findChild<QAction *>(QLatin1String(actionName)) : nullptr;
     if (action) {
-        action->setToolTip(Tr(QT_TRANSLATE_NOOP("Keyboard", "%1 (%2 sur la page %3)"))
+        action->setToolTip(Tr(QT_TRANSLATE_NOOP("Keyboard", "%1 ; %2 sur la page %3"))
                                .arg(action->toolTip(), keyText, m_pages->tabText(m_pages->indexOf(page))));
     } else {
         action = new QAction(button->text(), m_window);
