@@ -156,7 +156,10 @@ QString Tr(const char *text)
 
 QString WithKey(const QString &tip, const QString &key)
 {
-    return QStringLiteral("%1 (%2)").arg(tip, key);
+    if (tip.isEmpty() || tip == key)
+        return key;
+    const QString shown = QStringLiteral(" (%1)").arg(key);
+    return tip.endsWith(shown) ? tip : tip + shown;
 }
 
 bool InsideCompound(const QWidget *widget)
@@ -470,12 +473,13 @@ int WindowKeys::ledgerIndex() const
     return -1;
 }
 
+// A tab's own tooltip is kept, the key added to it.
 void WindowKeys::tabTipsShow()
 {
     for (int index = 0; index < qMin(NumberedPages, m_pages->count()); ++index)
-        m_pages->setTabToolTip(index, QStringLiteral("Ctrl+%1").arg(index + 1));
+        m_pages->setTabToolTip(index, WithKey(m_pages->tabToolTip(index), QStringLiteral("Ctrl+%1").arg(index + 1)));
     if (ledgerIndex() >= NumberedPages)
-        m_pages->setTabToolTip(ledgerIndex(), QStringLiteral("Ctrl+9"));
+        m_pages->setTabToolTip(ledgerIndex(), WithKey(m_pages->tabToolTip(ledgerIndex()), QStringLiteral("Ctrl+9")));
 }
 
 void WindowKeys::selectPage(int index)

@@ -390,9 +390,8 @@ private slots:
         Press(Qt::Key_Right);
         Press(Qt::Key_F2);
         QTest::keyClicks(Focused(), "04a1b2c3d4e5f6a7b8c9");
-        Press(Qt::Key_Return);
-        QTRY_COMPARE(table->item(0, 1)->text(), QString("04A1B2C3D4E5F6A7B8C9"));
 
+        // Written straight from the cell being typed: the key commits it first.
         QString question;
         answerWithKeys(QMessageBox::Yes, &question);
         Press(Qt::Key_Return, Qt::ControlModifier);
