@@ -5,9 +5,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
-#include <QStyle>
 #include <QMessageBox>
 #include <QSet>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
