@@ -146,6 +146,10 @@ const char *const Names[][2] = {
     {"SAI_CeationSecuriteResult", QT_TRANSLATE_NOOP("Keyboard", "Résultat de la création sécurité")},
 };
 
+// Fields shown, never typed, that Tab and a screen reader must still reach:
+// read-only rather than disabled.
+const char *const ReadOnlyFields[] = {"SAI_UID"};
+
 // The access bits' check boxes: column C1..C3, row +0, +1, +2, Trailer.
 const char *const AccessRows[] = {"+0", "+1", "+2", "Trailer"};
 
@@ -317,6 +321,15 @@ void BuddiesPrepare(QWidget *root)
             && (caption->parentWidget() != field->parentWidget() || qobject_cast<QAbstractItemView *>(field)))
             field->setAccessibleName(caption->text());
     }
+}
+
+void ReadOnlyFieldsPrepare(QWidget *root)
+{
+    for (const char *name : ReadOnlyFields)
+        if (auto *field = root->findChild<QLineEdit *>(QLatin1String(name)); field && !field->isEnabled()) {
+            field->setReadOnly(true);
+            field->setEnabled(true);
+        }
 }
 
 void NamesPrepare(QWidget *root)
@@ -674,6 +687,7 @@ QString AccessibleNameOf(const QWidget *widget)
 void AccessiblePrepare(QWidget *root)
 {
     EditorTabOutInstall();
+    ReadOnlyFieldsPrepare(root);
     BuddiesPrepare(root);
     NamesPrepare(root);
     auto *mirror = new TooltipMirror(root);
