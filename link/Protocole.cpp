@@ -7,6 +7,7 @@
 #include <QMutexLocker>
 #include <QSerialPort>
 #include <cstring>
+#include <sys/file.h>
 
 #include "link/commands.h"
 
@@ -99,6 +100,7 @@ quint8 QProtocole::CmdRequest(char c1, char c2, const QString &payload,
     Cmd.TimeOutMs = timeoutMs;
     Cmd.CmdTimer.start();
     Cmd.IsOk.store(false, std::memory_order_relaxed);
+    Cmd.IsDamaged.store(false, std::memory_order_relaxed);
 
     if (static_cast<std::size_t>(bytes.size()) > PayloadMax) {
         qDebug("CmdRequest => payload too long (%d bytes), refused", bytes.size());
@@ -142,11 +144,13 @@ quint8 QProtocole::PutValueRequest(const QString &id, const QString &value, unsi
     return result;
 }
 
-quint8 QProtocole::CmdAnswer(bool &ok, char &status, QString *text)
+quint8 QProtocole::CmdAnswer(bool &ok, char &status, QString *text, bool *damaged)
 {
     if (Cmd.IsWaiting.load(std::memory_order_acquire))
         return 0;
     ok = Cmd.IsOk.load(std::memory_order_relaxed);
+    if (damaged)
+        *damaged = Cmd.IsDamaged.load(std::memory_order_relaxed);
     if (ok) {
         qDebug("QProtocole::GetValueAnswer= Cmd.IsOk = TRUE");
         if (text)
@@ -272,6 +276,11 @@ bool QProtocole::PortOpen(const QString &name)
     Port->setPortName(name);
     if (!Port->open(QIODevice::ReadWrite))
         return false;
+    if (!LockDescriptor()) {
+        qDebug("=>port verrouillé par un autre processus");
+        Port->close();
+        return false;
+    }
     Port->setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
     Port->setDataBits(QSerialPort::Data8);
     Port->clear(QSerialPort::AllDirections);
@@ -284,6 +293,13 @@ bool QProtocole::PortOpen(const QString &name)
     OpenedPortName = name;
     ComIsOpen.store(true, std::memory_order_release);
     return true;
+}
+
+// On the descriptor itself: the device is locked whatever name reached it.
+bool QProtocole::LockDescriptor()
+{
+    return !LockPort.load(std::memory_order_acquire)
+           || ::flock(int(Port->handle()), LOCK_EX | LOCK_NB) == 0;
 }
 
 void QProtocole::ClosePort()
@@ -454,8 +470,12 @@ void QProtocole::AnswerCompletion()
         if (RxFrame.type() == Cmd::AnswerDebug) {
             emit SIG_Debug(body);
         } else if (answers) {
-            const bool ok = RxFrame.ok();
+            const bool damaged = FrameDamaged();
+            if (damaged)
+                qDebug("ControlLow->Rcv answer body is no text => damaged frame");
+            const bool ok = RxFrame.ok() && !damaged;
             Cmd.IsOk.store(ok, std::memory_order_relaxed);
+            Cmd.IsDamaged.store(damaged, std::memory_order_relaxed);
             if (ok) {
                 Cmd.Status = RxFrame.status();
                 Cmd.Answer = body;
@@ -480,6 +500,12 @@ bool QProtocole::FrameAnswersRequest() const
 {
     return RxFrame.type() != Cmd::AnswerDebug && Cmd.IsWaiting.load(std::memory_order_acquire)
            && !TxFrame.TxPending.load(std::memory_order_acquire) && !AfterTimeout && !FrameEarly;
+}
+
+// Noise inside a frame leaves it complete with a body no reader sends.
+bool QProtocole::FrameDamaged() const
+{
+    return RxFrame.ok() && !AnswerBodyIsText(RxFrame.body(), RxFrame.bodyLength());
 }
 
 void QProtocole::TraceReceived(bool answersRequest)
@@ -529,12 +555,15 @@ void QProtocole::ControlHigh()
         break;
     case 2: {
         bool ok = false;
+        bool damaged = false;
         char status = 0;
         QString answer;
-        if (CmdAnswer(ok, status, &answer) == 0)
+        if (CmdAnswer(ok, status, &answer, &damaged) == 0)
             break;
-        if (ok) {
-            PollAnswer(answer);
+        if (ok || damaged) {
+            // A poll answer lost in noise is no event: the next poll asks again.
+            if (ok)
+                PollAnswer(answer);
             PollTimer.start();
             Step = 3;
         } else {
