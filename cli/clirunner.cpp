@@ -27,9 +27,12 @@ QString tr(const char *text)
 }
 }
 
-CliRunner::CliRunner(const CliOptions &options, CliOutput &out) : m_options(options), m_out(out)
+CliRunner::CliRunner(const CliOptions &options, CliOutput &out)
+    : m_options(options), m_out(out), m_port(options.port)
 {
     m_out.setDataOnStdout(m_options.file == QLatin1String("-"));
+    // Even a refused input file names the reader it was meant for.
+    m_out.setPort(m_port);
 }
 
 CliRunner::~CliRunner() = default;

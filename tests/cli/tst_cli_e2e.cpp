@@ -241,6 +241,47 @@ private slots:
         QCOMPARE(record.size(), r->sim.badgeRecord("credit").count('=') );
     }
 
+    // The reader's own word that a badge is on its blacklist is said.
+    void badgeOnTheBlacklist_data()
+    {
+        QTest::addColumn<QString>("badge");
+        QTest::addColumn<bool>("blacklisted");
+        QTest::newRow("credit") << "credit" << false;
+        QTest::newRow("blacklisted") << "noire" << true;
+    }
+    void badgeOnTheBlacklist()
+    {
+        QFETCH(QString, badge);
+        QFETCH(bool, blacklisted);
+        QVERIFY(r->sim.present(badge));
+        const CliRun json = cli({"--json", "badge-read", "--wait", "5"});
+        const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        QCOMPARE(object.value("blacklisted").toBool(!blacklisted), blacklisted);
+        QCOMPARE(json.err.contains("liste noire"), blacklisted);
+    }
+
+    // Beyond the tolerance, the check fails with 10: a cron job sees it.
+    void clockCheckTolerance_data()
+    {
+        QTest::addColumn<int>("driftMinutes");
+        QTest::addColumn<QStringList>("tolerance");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("on time") << 0 << QStringList() << 0;
+        QTest::newRow("a day late") << -1440 << QStringList() << 10;
+        QTest::newRow("five minutes ahead") << 5 << QStringList() << 10;
+        QTest::newRow("five minutes, tolerance 10") << 5 << QStringList{"--tolerance", "10"} << 0;
+        QTest::newRow("a day late, tolerance 0") << -1440 << QStringList{"--tolerance=0"} << 10;
+    }
+    void clockCheckTolerance()
+    {
+        QFETCH(int, driftMinutes);
+        QFETCH(QStringList, tolerance);
+        r->sim.config().setClockDrift(driftMinutes);
+        const CliRun run = cli(QStringList{"clock-set", "--check"} + tolerance);
+        QTEST(run.exitCode, "exitCode");
+        QVERIFY(r->putPayloads.isEmpty());
+    }
+
     void noBadgeEndsAfterTheWait()
     {
         const CliRun run = cli({"badge-read", "--wait", "1"});
