@@ -72,10 +72,11 @@ void CliRunner::signalled(int signo, int count)
     const QString name = CliSignals::Name(signo);
     if (count > 1) {
         const int status = CliExit::Interrupted + signo;
+        const QString pending = m_pending.isEmpty() ? tr("Rien n'était en cours d'écriture dans le lecteur.")
+                                                    : m_pending;
         m_out.message(tr("%1 : arrêt immédiat.").arg(name));
-        if (!m_pending.isEmpty())
-            m_out.message(m_pending);
-        m_out.set(QStringLiteral("pending"), m_pending);
+        m_out.message(pending);
+        m_out.set(QStringLiteral("pending"), pending);
         // Nothing more goes to the reader: the engine ends with the process.
         ::_exit(m_out.finish(m_options.command, m_port, status));
     }
@@ -106,6 +107,8 @@ int CliRunner::openPort()
         m_out.message(tr("Port %1, le premier listé (--port PORT pour un autre).").arg(m_port));
     }
     m_out.setPort(m_port);
+    // From here a signal lets the exchange in flight end.
+    CliSignals::Arm();
     const PortLock::Result lock = PortLock::take(m_port);
     if (lock.state != PortLock::State::Taken) {
         m_out.message(tr("Impossible d'ouvrir le port : %1.").arg(PortLock::text(lock)));

@@ -29,6 +29,12 @@ CliSignals::CliSignals(QObject *parent) : QObject(parent)
         return;
     m_notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &CliSignals::readPipe);
+}
+
+void CliSignals::Arm()
+{
+    if (SignalPipe[1] < 0)
+        return;
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
