@@ -1,6 +1,7 @@
 // The configuration commands: read, compare and write the reader's
 // parameters against a configuration file, with the window's safe write.
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QSaveFile>
 #include <algorithm>
@@ -66,11 +67,14 @@ int CliRunner::readConfigFile(const ConfigModel &model, QList<ConfigLine> *lines
 
 int CliRunner::configRead()
 {
-    // A file that cannot be written is found before the reader is read.
-    if (m_options.file != QLatin1String("-")) {
+    // A file that cannot be written is found before the reader is read (a
+    // device such as /dev/null is written to as it is, never replaced).
+    const QFileInfo target(m_options.file);
+    const bool special = target.exists() && !target.isFile() && !target.isDir();
+    if (m_options.file != QLatin1String("-") && !special) {
         QSaveFile probe(m_options.file);
-        errno = 0;
-        if (!probe.open(QIODevice::WriteOnly)) {
+        errno = target.isDir() ? EISDIR : 0;
+        if (target.isDir() || !probe.open(QIODevice::WriteOnly)) {
             m_out.message(tr("Fichier %1 impossible à écrire : %2.")
                               .arg(m_options.file, errno ? SystemErrorText(errno) : probe.errorString()));
             return CliExit::OutputFile;

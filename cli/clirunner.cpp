@@ -20,6 +20,8 @@ namespace {
 constexpr int OpenTimeoutMs = 5000;
 // A lost device is opened again every 2 s: two attempts.
 constexpr int ReconnectWaitMs = 4500;
+// A read that ends on a lost link or a silence runs whole at most this often.
+constexpr int ReadRunsMax = 3;
 
 QString tr(const char *text)
 {
@@ -147,27 +149,26 @@ int CliRunner::runJob(ReaderJob &job)
     if (m_signal)
         return interruptedStatus();
     CliWait ended;
-    QObject::connect(&job, &ReaderJob::progress, [this](const QString &name, int done, int total) {
+    // The connections end with this run: a job run again reports once.
+    QObject run;
+    QObject::connect(&job, &ReaderJob::progress, &run, [this](const QString &name, int done, int total) {
         m_out.progress(name, done, total);
     });
-    QObject::connect(&job, &ReaderJob::outcomeLine, [this](const QString &text) { m_out.summary(text); });
-    QObject::connect(&job, &ReaderJob::journal, [this](const QString &text) { m_out.summary(text); });
+    QObject::connect(&job, &ReaderJob::outcomeLine, &run, [this](const QString &text) { m_out.summary(text); });
+    QObject::connect(&job, &ReaderJob::journal, &run, [this](const QString &text) { m_out.summary(text); });
     // Each step only in the detailed log (KOVRIM_CLI_LOG).
-    QObject::connect(&job, &ReaderJob::stepLine,
+    QObject::connect(&job, &ReaderJob::stepLine, &run,
                      [](const QString &text) { qDebug("%s", qUtf8Printable(text)); });
-    const QMetaObject::Connection end =
-        QObject::connect(&job, &ReaderJob::finished, [&ended] { ended.done(); });
+    QObject::connect(&job, &ReaderJob::finished, &run, [&ended] { ended.done(); });
     m_job = &job;
     if (!job.start()) {
         m_job = nullptr;
-        QObject::disconnect(end);
         m_out.message(tr("Liaison perdue : lecteur débranché ?"));
         return CliExit::Port;
     }
     // Every request of a job ends within its time-out: the job ends.
     ended.wait();
     m_job = nullptr;
-    QObject::disconnect(end);
     int status = CliExitOf(job.outcome());
     const QString step = job.status().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(job.status());
     if (status == CliExit::Interrupted) {
@@ -186,12 +187,29 @@ int CliRunner::runJob(ReaderJob &job)
 
 int CliRunner::runRead(ReaderJob &job)
 {
-    const int status = runJob(job);
-    if (status != CliExit::Port || !waitReconnected())
+    for (int run = 1;; ++run) {
+        int answers = 0;
+        QObject counting;
+        QObject::connect(m_session.get(), &ReaderSession::chainAnswered, &counting,
+                         [&answers](unsigned int, const ReaderAnswer &answer) {
+                             answers += answer.answered ? 1 : 0;
+                         });
+        const int status = runJob(job);
+        if (run == ReadRunsMax)
+            return status;
+        // Read whole again: no value of an earlier run is mixed in.
+        if (status == CliExit::Port && waitReconnected()) {
+            m_out.message(tr("Liaison rétablie : lecture reprise depuis le début."));
+            continue;
+        }
+        // A reader that answered, then missed a read twice (a burst of
+        // noise, a line kept busy): again. A silent reader fails at once.
+        if (status == CliExit::NoAnswer && answers > 0 && !m_signal) {
+            m_out.message(tr("Lecture reprise depuis le début."));
+            continue;
+        }
         return status;
-    // Read whole again: no value of the first connection is mixed in.
-    m_out.message(tr("Liaison rétablie : lecture reprise depuis le début."));
-    return runJob(job);
+    }
 }
 
 bool CliRunner::waitReconnected()

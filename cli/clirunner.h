@@ -52,7 +52,8 @@ private:
     // Runs the job to its end: its exit status.
     int runJob(ReaderJob &job);
     // A job that only reads: when the link was lost and the port comes back
-    // within a few seconds, the whole read runs once more.
+    // within a few seconds, or when a reader that answered went silent, the
+    // whole read runs again (three runs at most).
     int runRead(ReaderJob &job);
     bool waitReconnected();
     // The reader's whole configuration into the model.

@@ -348,7 +348,9 @@ void QProtocole::ControlLow()
 
 void QProtocole::LowIdle()
 {
-    if (Port->waitForReadyRead(IdleWaitMs) || Port->bytesAvailable() > 0)
+    // Bytes already buffered first: waiting for more would cost each
+    // frame of a burst the whole wait, and a queued request starves.
+    if (Port->bytesAvailable() > 0 || Port->waitForReadyRead(IdleWaitMs))
         LowState = LOW_RECEIVE;
     else if (TxFrame.TxPending.load(std::memory_order_acquire))
         LowState = LOW_SEND;
@@ -419,7 +421,8 @@ void QProtocole::LowSend()
 void QProtocole::LowReceive()
 {
     ClearPortError();
-    Port->waitForReadyRead(IdleWaitMs);
+    if (Port->bytesAvailable() <= 0)
+        Port->waitForReadyRead(IdleWaitMs);
     if (Port->bytesAvailable() <= 0) {
         if (RxTimer.isValid() && RxTimer.elapsed() > InterByteMs) {
             RxFrame.cutShort();

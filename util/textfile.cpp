@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextCodec>
 
@@ -102,6 +103,21 @@ NewFileResult FileWriteNew(const QString &path, const QByteArray &content, QStri
     return NewFileResult::Written;
 }
 
+namespace {
+// A device, a pipe or a socket cannot be replaced by a file: QSaveFile
+// would put a plain file in place of /dev/null. Written to directly.
+bool WriteSpecialFile(const QString &path, const QByteArray &content, QString *error)
+{
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush()) {
+        *error = errno ? SystemErrorText(errno) : file.errorString();
+        return false;
+    }
+    return true;
+}
+}
+
 QString SystemErrorText(int error)
 {
     switch (error) {
@@ -141,6 +157,13 @@ bool FileWriteWhole(const QString &path, const QByteArray &content, QString *err
         *error = Tr("aucun nom de fichier");
         return false;
     }
+    const QFileInfo target(path);
+    if (target.isDir()) {
+        *error = SystemErrorText(EISDIR);
+        return false;
+    }
+    if (target.exists() && !target.isFile())
+        return WriteSpecialFile(path, content, error);
     QSaveFile file(path);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
