@@ -27,7 +27,7 @@ const QList<CommandShape> &Commands()
         {"blacklist-read", true, {}},
         {"blacklist-write", true, {"--allow-empty"}},
         {"blacklist-diff", true, {}},
-        {"clock-set", false, {"--check"}},
+        {"clock-set", false, {"--check", "--tolerance"}},
         {"badge-read", false, {"--wait"}},
     };
     return commands;
@@ -45,13 +45,14 @@ const CommandShape *FindCommand(const QString &name)
 bool TakesValue(const QString &name)
 {
     return name == QLatin1String("--port") || name == QLatin1String("--backup-dir")
-           || name == QLatin1String("--wait");
+           || name == QLatin1String("--wait") || name == QLatin1String("--tolerance");
 }
 
 bool KnownOption(const QString &name)
 {
     static const QStringList known = {"--port", "--json", "--progress", "--dry-run", "--check",
-                                      "--backup-dir", "--wait", "--allow-empty", "--help", "--version"};
+                                      "--backup-dir", "--wait", "--allow-empty", "--tolerance",
+                                      "--help", "--version"};
     return known.contains(name);
 }
 
@@ -66,6 +67,13 @@ bool SetOption(const QString &name, const QString &value, CliOptions *options, Q
         options->waitSeconds = value.toInt(&ok);
         if (!ok || options->waitSeconds < 1 || options->waitSeconds > 3600) {
             *error = tr("--wait attend un nombre de secondes de 1 à 3600 : « %1 »").arg(value);
+            return false;
+        }
+    } else if (name == QLatin1String("--tolerance")) {
+        bool ok = false;
+        options->toleranceMinutes = value.toInt(&ok);
+        if (!ok || options->toleranceMinutes < 0 || options->toleranceMinutes > 1440) {
+            *error = tr("--tolerance attend un nombre de minutes de 0 à 1440 : « %1 »").arg(value);
             return false;
         }
     } else if (name == QLatin1String("--json"))
@@ -129,12 +137,19 @@ bool Split(const QStringList &arguments, CliOptions *options, QStringList *words
             }
             value = arguments.at(++i);
         }
+        // "--port A --port B" would silently take B.
+        if (given->contains(name)) {
+            *error = tr("option donnée deux fois : %1").arg(name);
+            return false;
+        }
         *given << name;
         if (!SetOption(name, value, options, error))
             return false;
     }
     return true;
 }
+
+bool CheckWritePort(const CliOptions &options, QString *error);
 
 bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions *options,
                   QString *error)
@@ -161,12 +176,30 @@ bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions
     if (fileCount)
         options->file = words.at(1);
     static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait",
-                                               "--allow-empty"};
+                                               "--allow-empty", "--tolerance"};
     for (const QString &name : given) {
         if (commandOptions.contains(name) && !shape->options.contains(name)) {
             *error = tr("%1 ne s'applique pas à %2").arg(name, options->command);
             return false;
         }
+    }
+    if (given.contains(QStringLiteral("--tolerance")) && !options->check) {
+        *error = tr("--tolerance ne s'applique qu'avec --check");
+        return false;
+    }
+    return CheckWritePort(*options, error);
+}
+
+// A write goes to the reader the operator named, never to whatever port
+// happens to be listed first.
+bool CheckWritePort(const CliOptions &options, QString *error)
+{
+    const bool writes = options.command == QLatin1String("blacklist-write")
+                        || (options.command == QLatin1String("config-write") && !options.dryRun)
+                        || (options.command == QLatin1String("clock-set") && !options.check);
+    if (writes && options.port.isEmpty()) {
+        *error = tr("%1 écrit dans le lecteur : donnez son port avec --port PORT").arg(options.command);
+        return false;
     }
     return true;
 }
@@ -184,6 +217,17 @@ bool CliParse(const QStringList &arguments, CliOptions *options, QString *error)
     if (options->help || options->version)
         return true;
     return CheckCommand(words, given, options, error);
+}
+
+bool CliJsonAsked(const QStringList &arguments)
+{
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--"))
+            return false;
+        if (argument == QLatin1String("--json"))
+            return true;
+    }
+    return false;
 }
 
 QString CliVersion()
@@ -216,20 +260,26 @@ QString CliHelp()
         "                            lecteur soit celle du fichier (liste noire ou CSV)\n"
         "  clock-set                 met le lecteur à la date et à l'heure du PC\n"
         "      --check               lit seulement l'heure du lecteur et affiche l'écart\n"
+        "      --tolerance MINUTES   avec --check : écart au-delà duquel le code est 10\n"
+        "                            (défaut : 2)\n"
         "  badge-read                attend un badge, le lit, affiche ses champs (clé=valeur)\n"
         "      --wait SECONDES       attente maximale du badge (défaut : 10)\n"
         "\n"
         "Options :\n"
-        "  --port PORT               port série (défaut : le premier port listé)\n"
+        "  --port PORT               port série ; obligatoire pour écrire (config-write,\n"
+        "                            blacklist-write, clock-set) ; sinon le premier listé\n"
         "  --json                    un objet JSON par résultat sur la sortie standard\n"
         "  --progress                avancement sur la sortie d'erreur même hors terminal\n"
         "  -h, --help                cette aide\n"
         "  -V, --version             la version\n"
         "\n"
         "Codes de sortie :\n"
-        "  0 fait   10 config-diff, blacklist-diff : différences\n"
-        "  1 refus du lecteur   2 pas de réponse\n"
-        "  3 port impossible à ouvrir ou perdu   4 la relecture diffère de l'écriture\n"
-        "  64 ligne de commande incorrecte   65 fichier d'entrée illisible\n"
-        "  73 sauvegarde ou fichier de sortie impossible à écrire\n");
+        "  0 fait   10 config-diff, blacklist-diff : différences ; clock-set --check :\n"
+        "  écart trop grand\n"
+        "  1 refus du lecteur   2 pas de réponse   3 port impossible à ouvrir, déjà\n"
+        "  utilisé ou perdu   4 la relecture diffère de l'écriture   5 lecteur laissé\n"
+        "  dans un état partiel (nommé)   64 ligne de commande incorrecte\n"
+        "  65 fichier d'entrée illisible   73 sauvegarde ou fichier de sortie\n"
+        "  impossible à écrire   74 sortie standard impossible à écrire\n"
+        "  129, 130, 143 arrêté par SIGHUP, SIGINT, SIGTERM (après l'échange en cours)\n");
 }

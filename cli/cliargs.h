@@ -12,6 +12,7 @@ struct CliOptions {
     QString port;        // empty: the first listed port
     QString backupDir;   // empty: the window's backup folder
     int waitSeconds = 10;
+    int toleranceMinutes = 2;  // clock-set --check: a drift beyond it exits 10
     bool json = false;
     bool progress = false;
     bool dryRun = false;
@@ -25,6 +26,8 @@ struct CliOptions {
 // that is not one of the tool's (exit status 64). `arguments` excludes the
 // program name.
 bool CliParse(const QStringList &arguments, CliOptions *options, QString *error);
+// Whether --json is among the options, for a command line CliParse refused.
+bool CliJsonAsked(const QStringList &arguments);
 
 QString CliHelp();
 QString CliVersion();

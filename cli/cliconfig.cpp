@@ -1,9 +1,11 @@
 // The configuration commands: read, compare and write the reader's
 // parameters against a configuration file, with the window's safe write.
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 
 #include "cli/cliexit.h"
 #include "cli/clioutput.h"
@@ -12,6 +14,7 @@
 #include "config/configmodel.h"
 #include "config/configstore.h"
 #include "link/readersession.h"
+#include "util/textfile.h"
 
 namespace {
 QString tr(const char *text)
@@ -36,7 +39,9 @@ int CliRunner::loadReader(ConfigModel &model)
     if (const int status = openPort())
         return status;
     ConfigLoadJob job(*m_session, model);
-    return runJob(job);
+    // A load before a write is not run again on a new connection: the
+    // write must follow the reading it was compared with.
+    return m_options.command == QLatin1String("config-write") ? runJob(job) : runRead(job);
 }
 
 int CliRunner::readConfigFile(const ConfigModel &model, QList<ConfigLine> *lines)
@@ -62,11 +67,16 @@ int CliRunner::readConfigFile(const ConfigModel &model, QList<ConfigLine> *lines
 
 int CliRunner::configRead()
 {
-    // A file that cannot be written is found before the reader is read.
-    if (m_options.file != QLatin1String("-")) {
+    // A file that cannot be written is found before the reader is read (a
+    // device such as /dev/null is written to as it is, never replaced).
+    const QFileInfo target(m_options.file);
+    const bool special = target.exists() && !target.isFile() && !target.isDir();
+    if (m_options.file != QLatin1String("-") && !special) {
         QSaveFile probe(m_options.file);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            m_out.message(tr("Fichier %1 impossible à écrire : %2.").arg(m_options.file, probe.errorString()));
+        errno = target.isDir() ? EISDIR : 0;
+        if (target.isDir() || !probe.open(QIODevice::WriteOnly)) {
+            m_out.message(tr("Fichier %1 impossible à écrire : %2.")
+                              .arg(m_options.file, errno ? SystemErrorText(errno) : probe.errorString()));
             return CliExit::OutputFile;
         }
         probe.cancelWriting();
@@ -74,17 +84,18 @@ int CliRunner::configRead()
     ConfigModel model;
     if (const int status = loadReader(model))
         return status;
-    // A parameter the reader refused to give has no value to keep.
-    int known = 0;
+    // A parameter the reader refused to give has no value to keep; one
+    // shown twice in the tree is one parameter.
+    QStringList known;
     for (const QString &identifier : model.itemOrder())
-        known += model.find(identifier)->valueKnown ? 1 : 0;
-    m_out.set(QStringLiteral("parameters"), known);
+        if (model.find(identifier)->valueKnown && !known.contains(identifier))
+            known << identifier;
+    m_out.set(QStringLiteral("parameters"), known.size());
     if (m_options.file == QLatin1String("-")) {
         if (m_out.json()) {
             QJsonObject values;
-            for (const QString &identifier : model.itemOrder())
-                if (model.find(identifier)->valueKnown)
-                    values.insert(identifier, model.value(identifier));
+            for (const QString &identifier : known)
+                values.insert(identifier, model.value(identifier));
             m_out.set(QStringLiteral("values"), values);
             return CliExit::Done;
         }
@@ -96,7 +107,7 @@ int CliRunner::configRead()
         return CliExit::OutputFile;
     }
     m_out.set(QStringLiteral("file"), m_options.file);
-    m_out.message(tr("%1 paramètres lus dans %2.").arg(known).arg(m_options.file));
+    m_out.message(tr("%1 paramètres lus dans %2.").arg(known.size()).arg(m_options.file));
     return CliExit::Done;
 }
 
@@ -156,7 +167,10 @@ int CliRunner::configWrite()
     job.setBackupFolder(m_options.backupDir.isEmpty() ? ConfigBackupFolderDefault()
                                                       : m_options.backupDir);
     job.setCheck(true);
+    setPending(tr("Des paramètres écrits peuvent rester en attente dans le lecteur, non validés : "
+                  "comparez-le au fichier (config-diff)."));
     const int status = runJob(job);
+    setPending(QString());
     reportWrite(job);
     return status;
 }

@@ -1,6 +1,7 @@
 // The other commands: ports, blacklist, clock and badge.
 #include <QCoreApplication>
 #include <QJsonObject>
+#include <cstdlib>
 
 #include "app/portlist.h"
 #include "blacklist/blacklistcheck.h"
@@ -47,7 +48,7 @@ int CliRunner::blacklistRead()
     if (const int status = openPort())
         return status;
     BlackListReadJob job(*m_session);
-    if (const int status = runJob(job))
+    if (const int status = runRead(job))
         return status;
     m_out.set(QStringLiteral("entries"), QJsonArray::fromStringList(job.entries()));
     QByteArray content;
@@ -58,6 +59,7 @@ int CliRunner::blacklistRead()
     if (m_options.file == QLatin1String("-"))
         return m_out.json() ? CliExit::Done : writeOutput(content);
     QString error;
+    // Written whole or not at all: the old file stays as it was.
     if (!BlackListFileWrite(m_options.file, job.rows(), &error)) {
         m_out.message(tr("Fichier %1 impossible à écrire : %2.").arg(m_options.file, error));
         return CliExit::OutputFile;
@@ -82,10 +84,13 @@ int CliRunner::blacklistWrite()
     }
     if (const int status = openPort())
         return status;
+    setPending(tr("La liste noire du lecteur peut être incomplète : relisez-la (blacklist-read)."));
     BlackListWriteJob write(*m_session);
     write.setEntries(entries);
-    if (const int status = runJob(write))
-        return status;
+    const int written = runJob(write);
+    setPending(QString());
+    if (written)
+        return written;
     m_out.result(tr("%1 ligne(s) envoyée(s)").arg(entries.size()));
     m_out.set(QStringLiteral("sent"), entries.size());
     // What the reader kept, read back.
@@ -109,7 +114,11 @@ int CliRunner::clockSet()
     const QDateTime now = QDateTime::currentDateTime();
     ClockJob job(*m_session);
     job.setMoment(now);
-    if (const int status = runJob(job))
+    setPending(tr("Le lecteur peut avoir la nouvelle date sans la nouvelle heure : "
+                  "vérifiez-le (clock-set --check)."));
+    const int status = runJob(job);
+    setPending(QString());
+    if (status)
         return status;
     const ReaderClockTexts texts = ClockTexts(now);
     m_out.result(tr("Lecteur mis à l'heure : %1 %2").arg(texts.date, texts.time));
@@ -124,7 +133,7 @@ int CliRunner::clockCheck()
         return status;
     ConfigReadJob job(*m_session);
     job.setIdentifiers({ReaderToolId::ClockDate, ReaderToolId::ClockTime}, tr("Horloge"));
-    if (const int status = runJob(job))
+    if (const int status = runRead(job))
         return status;
     const QDateTime now = QDateTime::currentDateTime();
     const std::optional<ReaderClockTexts> texts = ClockTextsRead(job.reads());
@@ -141,5 +150,11 @@ int CliRunner::clockCheck()
     m_out.set(QStringLiteral("reader"), ClockMoment(*texts).toString(Qt::ISODate));
     m_out.set(QStringLiteral("pc"), now.toString(Qt::ISODate));
     m_out.set(QStringLiteral("drift_seconds"), double(*drift));
-    return CliExit::Done;
+    m_out.set(QStringLiteral("tolerance_minutes"), m_options.toleranceMinutes);
+    if (std::abs(*drift) <= qint64(m_options.toleranceMinutes) * 60)
+        return CliExit::Done;
+    m_out.message(tr("Horloge du lecteur hors tolérance (%1 min) : kovrim-cli --port %2 clock-set.")
+                      .arg(m_options.toleranceMinutes)
+                      .arg(m_port));
+    return CliExit::Differences;
 }

@@ -97,20 +97,10 @@ QString ConfigBackupWrite(const QString &folder, const ConfigModel &model, const
         if (copy > 1)
             numbered.insert(name.size() - 4, QStringLiteral("-%1").arg(copy));
         const QString path = QDir(folder).filePath(numbered);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (file.exists())
-                continue;
-            *error = file.errorString();
-            return QString();
-        }
-        if (file.write(content) != content.size() || !file.flush()) {
-            *error = file.errorString();
-            file.close();
-            file.remove();
-            return QString();
-        }
-        return path;
+        const NewFileResult written = FileWriteNew(path, content, error);
+        if (written == NewFileResult::Exists)
+            continue;
+        return written == NewFileResult::Written ? path : QString();
     }
     *error = tr("plus de %1 sauvegardes de ce lecteur dans la même seconde").arg(ConfigBackupCopiesMax);
     return QString();

@@ -347,8 +347,12 @@ private slots:
         this->button(qPrintable(button))->click();
         flushRequests();
         const QString shown = line == "box" ? closer.boxes.value(0) : line.isEmpty() ? QString() : w.text(qPrintable(line));
-        if (field.startsWith("param "))  // a refused value must not stop later saves
+        if (field.startsWith("param ")) {  // a refused value must not stop later saves
             param(field.mid(6))->setText(TreeColumn::Value, "A DEFINIR");
+            // Nor a stored one: a value with control characters reads as a
+            // damaged answer.
+            w.sim.handleControlLine("param " + field.mid(6) + " A DEFINIR");
+        }
 
         if (!refusal.isEmpty()) {
             QCOMPARE(shown, refusal);

@@ -59,7 +59,8 @@ private slots:
             << "load" << QStringList{"param refuse get 3.7.7", "param refuse get 9.0.2"} << JobOutcome::Done
             << QStringList{"Lecture Ok : 143 paramètres, 2 refusés (3.7.7, 9.0.2)"} << 143;
         QTest::newRow("load, silent reader")
-            << "load" << QStringList{"next mute VG"} << JobOutcome::NoAnswer
+            // A read is asked once more: a reader silent for good ends the load.
+            << "load" << QStringList{"silent on"} << JobOutcome::NoAnswer
             << QStringList{"Lecture->TIMEOUT : 0 / 143 paramètres lus",
                            "Lecture de " + ConfigModel().itemOrder().first() + " sans réponse du lecteur"}
             << 1;
