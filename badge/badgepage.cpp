@@ -287,6 +287,9 @@ void BadgePage::readPollFollowUp(const QString &answer, bool supportOk, quint32 
 {
     formEmpty();
     recordToForm(answer);
+    // Still blank: an unanswered creation of it did not happen.
+    if (status == 5 || status == 7)
+        resolveBy(PollUid, QString());
     if (supportOk || status <= 5)
         readStart(QString(), CmdTimeout::BadgeReadAfterPoll);
     buttonsUpdate();
