@@ -243,6 +243,11 @@ private slots:
                 muteOf.clear();
                 w->sim.failNext(ReaderSim::Fault::Mute, letters);
             }
+            // A badge swapped after a refused transaction stays unseen with
+            // polling off, and the next debit would hit it: a swap the
+            // transaction command cannot tell (it carries no UID).
+            if (c1 == 'B' && c2 == 'T' && w->sim.presentBadge() == "noire")
+                swapAfterTransaction = false;
             if (c1 == 'B' && c2 == 'T' && (swapAfterTransaction || removeAfterTransaction)) {
                 // After the reader has applied it, before its re-read.
                 const bool swap = swapAfterTransaction;
