@@ -409,6 +409,12 @@ void BadgePage::slotTry()
     Waiting = SlotWait();
     SlotTimer->stop();
     const QString reason = tr("lecteur occupé");
+    const BadgeOperation *operation = Operations.find(id);
+    // A re-read that cannot go out is its transaction's business.
+    if (!operation || operation->state != BadgeOperation::State::Planned) {
+        done(false, reason);
+        return;
+    }
     Operations.notSent(id, reason);
     done(false, reason);
     ui->SAI_ProtocoleStatus->setText(tr("Lecteur occupé : réessayer"));

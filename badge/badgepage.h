@@ -132,7 +132,6 @@ private:
         std::function<bool()> attempt;
         std::function<void(bool, const QString &)> done;
         QElapsedTimer since;
-        bool guardAsked = false;
     } Waiting;
     QTimer *SlotTimer = nullptr;
 };

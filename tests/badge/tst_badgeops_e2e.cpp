@@ -308,6 +308,24 @@ private slots:
         QVERIFY(w->window->Protocole.Polling.load());
     }
 
+    // The re-read lost: done, but the badge must be read before the next.
+    void rereadLostAsksForARead()
+    {
+        readBadge("credit");
+        answerLostOf = "BR";
+        transact("BTN_TransactionDebit", "1");
+        QTRY_VERIFY_WITH_TIMEOUT(shown(QString::fromUtf8("Transaction->OK, relecture impossible : relire le badge")),
+                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(button("BTN_BadgeRead")->isEnabled(), 5000);
+        QVERIFY(!button("BTN_TransactionDebit")->isEnabled());
+        QCOMPARE(edit("SAI_Credit")->text(), QString());
+        QVERIFY(journal().contains(QString::fromUtf8("Débit de 1.00 sur 04A1B2C3 (utilisateur 41) : "
+                                                     "OK, relecture impossible")));
+        readBadge("credit");
+        QCOMPARE(edit("SAI_Credit")->text(), QString("14.00"));
+        QVERIFY(button("BTN_TransactionDebit")->isEnabled());
+    }
+
     // Unanswered and the badge gone: another customer is served; laid
     // again, the badge settles it by its balance.
     void unknownOutcomeLocksOnlyItsBadge()
