@@ -134,6 +134,11 @@ private slots:
         button("BTN_ReaderConfigLoad")->click();
         QTRY_COMPARE_WITH_TIMEOUT(w.text("SAI_ConfigStatus"), QString("Lecture Ok"), 20000);
         w.sim.present("credit");
+        // A badge read: debit and credit have a badge to act on.
+        button("BTN_BadgeRead")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(button("BTN_TransactionDebit")->isEnabled(), 10000);
+        button("BTN_BadgeRead")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.window->Protocole.Polling.load() && idle(), 5000);
     }
     void init()
     {
@@ -391,7 +396,7 @@ private slots:
         QFETCH(QString, value);
         const char *const free[] = {"SAI_Level", "SAI_UniteTarif", "SAI_UniteProduit", "SAI_CreationDate",
                                     "SAI_Domaine", "SAI_Remise", "SAI_FirstName", "SAI_LastName",
-                                    "SAI_Compagny", "SAI_Credit", "SAI_Usr", "SAI_Grp"};
+                                    "SAI_Compagny", "SAI_Usr", "SAI_Grp"};
         TextHistory protocol(w.field("SAI_ProtocoleStatus"));
         w.field<QAbstractButton>("CKB_CreationForce")->setChecked(true);  // also a badge made before
         w.sim.remove();

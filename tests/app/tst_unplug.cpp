@@ -19,7 +19,7 @@ constexpr int ChainMs = 20000;
 const char *const CommandButtons[] = {
     "BTN_TestC1", "BTN_TestC2", "BTN_ReaderRead", "BTN_ReaderWrite", "BTN_ReaderIncrement",
     "BTN_ReaderDecrement", "BTN_TraillerRead", "BTN_TraillerWrite", "BTN_BadgeFormat",
-    "BTN_DateHeureMAJ", "BTN_TransactionDebit", "BTN_TransactionCredit",
+    "BTN_DateHeureMAJ",
 };
 }
 
