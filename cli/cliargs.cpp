@@ -25,7 +25,7 @@ const QList<CommandShape> &Commands()
         {"config-diff", true, {}},
         {"config-write", true, {"--dry-run", "--backup-dir"}},
         {"blacklist-read", true, {}},
-        {"blacklist-write", true, {"--allow-empty"}},
+        {"blacklist-write", true, {"--allow-empty", "--backup-dir"}},
         {"clock-set", false, {"--check"}},
         {"badge-read", false, {"--wait"}},
     };
@@ -209,8 +209,10 @@ QString CliHelp()
         "      --backup-dir DOSSIER  dossier des sauvegardes\n"
         "                            (défaut : Documents/KovrimManager/sauvegardes)\n"
         "  blacklist-read FICHIER    liste noire du lecteur dans un fichier (- : sortie standard)\n"
-        "  blacklist-write FICHIER   envoie la liste noire du fichier, puis la relit\n"
+        "  blacklist-write FICHIER   sauvegarde la liste noire du lecteur, envoie celle du\n"
+        "                            fichier, la relit ; en cas d'échec, rétablit l'ancienne\n"
         "      --allow-empty         accepte un fichier vide (qui efface la liste du lecteur)\n"
+        "      --backup-dir DOSSIER  dossier des sauvegardes (même défaut)\n"
         "  clock-set                 met le lecteur à la date et à l'heure du PC\n"
         "      --check               lit seulement l'heure du lecteur et affiche l'écart\n"
         "  badge-read                attend un badge, le lit, affiche ses champs (clé=valeur)\n"

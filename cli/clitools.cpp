@@ -10,6 +10,7 @@
 #include "cli/clioutput.h"
 #include "cli/clirunner.h"
 #include "config/configjobs.h"
+#include "config/configstore.h"
 #include "link/readersession.h"
 #include "tools/clockjob.h"
 
@@ -78,19 +79,21 @@ int CliRunner::blacklistWrite()
         return CliExit::InputFile;
     }
     // The same rules as the window's: an invalid row stops the whole
-    // transfer, empty rows and repeats are not sent.
+    // transfer, empty rows and repeats are not sent but counted.
     rows = BlackListRowsNormalise(rows);
-    QStringList entries;
-    int invalidRow = -1;
-    if (!BlackListTransferEntries(rows, &entries, &invalidRow)) {
-        m_out.message(tr("Fichier %1 : ligne %2 invalide (%3).")
-                          .arg(m_options.file)
-                          .arg(invalidRow + 1)
-                          .arg(BlackListRowFaults(rows.at(invalidRow)).first().reason));
+    const BlackListTransfer transfer = BlackListTransferPlan(rows);
+    if (!transfer.invalid.isEmpty()) {
+        for (int row : transfer.invalid) {
+            QStringList reasons;
+            for (const BlackListCellFault &fault : BlackListRowFaults(rows.at(row)))
+                reasons << fault.reason;
+            m_out.message(tr("Fichier %1 : ligne %2 : %3.").arg(m_options.file).arg(row + 1).arg(reasons.join(", ")));
+        }
         return CliExit::InputFile;
     }
+    m_out.set(QStringLiteral("skipped"), transfer.skipped);
     // A truncated export must not wipe a fleet's blacklist overnight.
-    if (entries.isEmpty() && !m_options.allowEmpty) {
+    if (transfer.entries.isEmpty() && !m_options.allowEmpty) {
         m_out.message(tr("Fichier %1 vide : la liste noire du lecteur serait effacée "
                          "(--allow-empty pour le vouloir).")
                           .arg(m_options.file));
@@ -99,23 +102,20 @@ int CliRunner::blacklistWrite()
     if (const int status = openPort())
         return status;
     BlackListWriteJob write(*m_session);
-    write.setEntries(entries);
-    if (const int status = runJob(write))
-        return status;
-    m_out.result(tr("%1 ligne(s) envoyée(s)").arg(entries.size()));
-    m_out.set(QStringLiteral("sent"), entries.size());
-    // What the reader kept, read back.
-    BlackListReadJob read(*m_session);
-    if (const int status = runJob(read))
-        return status;
-    const QString difference = BlackListFirstDifference(entries, read.entries());
-    if (!difference.isEmpty()) {
-        m_out.message(tr("Relecture : %1").arg(difference));
-        m_out.set(QStringLiteral("difference"), difference);
-        return CliExit::CheckFailed;
-    }
-    m_out.result(tr("Relecture : %1 ligne(s), identiques").arg(read.entries().size()));
-    return CliExit::Done;
+    write.setTransfer(transfer);
+    write.setBackupFolder(m_options.backupDir.isEmpty() ? ConfigBackupFolderDefault() : m_options.backupDir);
+    // What the reader was left holding is a result: on standard output.
+    QObject::connect(&write, &ReaderJob::outcomeLine, [this](const QString &line) { m_out.result(line); });
+    QObject::connect(&write, &ReaderJob::journal, [this](const QString &line) { m_out.result(line); });
+    const int status = runJob(write);
+    m_out.set(QStringLiteral("sent"), write.sentCount());
+    m_out.set(QStringLiteral("restored"), write.restoredCount());
+    m_out.set(QStringLiteral("checked"), write.checkedCount());
+    if (!write.backupPath().isEmpty())
+        m_out.set(QStringLiteral("backup"), write.backupPath());
+    if (write.outcome() == JobOutcome::Partial)
+        m_out.set(QStringLiteral("partial"), QJsonArray::fromStringList(write.partial()));
+    return status;
 }
 
 int CliRunner::clockSet()
