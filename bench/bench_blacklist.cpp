@@ -68,7 +68,7 @@ double TransferOnce()
     const double ms = timer.nsecsElapsed() / 1e6;
     // The write ends once its read-back agrees.
     const QString status = window.findChild<QLineEdit *>("SAI_BlackListStatus")->text();
-    if (status != QLatin1String("LN Vérification->OK")) {
+    if (status != QStringLiteral("LN Vérification->OK")) {
         std::printf("transfert terminé sur « %s »\n", qUtf8Printable(status));
         return -1;
     }

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <utility>
 
 #include "blacklist/blacklisttext.h"
 #include "link/commands.h"
@@ -228,17 +229,22 @@ void BlackListWriteJob::identityAnswered(const ReaderAnswer &answer)
     startClear();
 }
 
+// The reader says "no entry here" as it refuses: the position is asked
+// twice, so that one refusal cannot cut a list short.
+bool BlackListWriteJob::listEnds(int position, const QString &phase)
+{
+    if (std::exchange(m_endSeen, false))
+        return true;
+    m_endSeen = true;
+    sendGet(position, phase);
+    return false;
+}
+
 void BlackListWriteJob::savingAnswered(const ReaderAnswer &answer)
 {
-    // The reader says "no entry here" as it refuses: asked twice, so that
-    // one refusal cannot cut the list that would be put back.
     if (answer.answered && !answer.accepted()) {
-        if (m_endSeen) {
+        if (listEnds(m_old.size(), tr("LN Sauvegarde")))
             oldListRead();
-            return;
-        }
-        m_endSeen = true;
-        sendGet(m_old.size(), tr("LN Sauvegarde"));
         return;
     }
     m_endSeen = false;
@@ -363,7 +369,10 @@ void BlackListWriteJob::checkAnswered(const ReaderAnswer &answer)
         restore(failureOf(answer));
         return;
     }
+    if (!answer.accepted() && !listEnds(m_readBack.size(), tr("LN Vérification")))
+        return;
     if (answer.accepted()) {
+        m_endSeen = false;
         m_readBack << answer.text;
         if (m_readBack.size() <= sent.size() && answer.text == sent.at(m_readBack.size() - 1))
             ++m_checked;
@@ -442,7 +451,10 @@ void BlackListWriteJob::restoreAnswered(unsigned int code, const ReaderAnswer &a
         sendGet(0, tr("LN Rétablissement : vérification"));
         return;
     }
+    if (!answer.accepted() && !listEnds(m_readBack.size(), tr("LN Rétablissement : vérification")))
+        return;
     if (answer.accepted()) {
+        m_endSeen = false;
         m_readBack << answer.text;
         if (m_readBack.size() <= m_old.size()) {
             sendGet(m_readBack.size(), tr("LN Rétablissement : vérification"));
@@ -515,6 +527,11 @@ void BlackListWriteJob::linkGone(JobOutcome outcome)
         return;
     case Stage::Clearing:
         setStatus(tr("LN effacement->échec"));
+        // Cleared or not, an empty list stays what it was.
+        if (m_old.isEmpty()) {
+            endUnchanged(outcome, tr("LN effacement->échec"));
+            return;
+        }
         failure(tr("LN Ecriture : effacement sans réponse, la liste d'origine est peut-être encore là"));
         endPartial(0, m_old, tr("de la liste d'origine"));
         return;
@@ -621,6 +638,7 @@ int BlackListReadJob::phaseTotal() const
 
 void BlackListReadJob::begin()
 {
+    m_endSeen = false;
     m_rows.clear();
     m_entries.clear();
     m_readCount = 0;
@@ -641,10 +659,18 @@ void BlackListReadJob::answer(unsigned int code, const ReaderAnswer &answer)
 {
     if (code != ARG_FILE_LN_GET_RESULT)
         return;
+    // "No entry here" is a refusal: asked twice, so that one refusal
+    // cannot cut the list short.
     if (answer.answered && !answer.accepted()) {
-        listEnded();
+        if (std::exchange(m_endSeen, false)) {
+            listEnded();
+            return;
+        }
+        m_endSeen = true;
+        sendGet();
         return;
     }
+    m_endSeen = false;
     if (!answer.answered) {
         stepFailed(answer);
         failed(failureOf(answer));

@@ -23,7 +23,7 @@ QString BlackListFirstDifference(const QStringList &sent, const QStringList &rea
 
 // Replaces the reader's list by the entries of a transfer, keeping the old
 // one: it reads the reader's identity (3.0.0, 3.0.2) and its list (the end
-// of it confirmed by a second ask), keeps
+// of every list read confirmed by a second ask), keeps
 // that list in a backup file, reads the identity again (another reader
 // stops it there), then clears the list, adds the entries one by one in
 // order and reads the list back. Once the clear is sent, any failure (a
@@ -75,6 +75,7 @@ private:
     void sendGet(int position, const QString &phase);
     void sendClear(const QString &name);
     void sendAdd(const QString &entry, const QString &name);
+    bool listEnds(int position, const QString &phase);
 
     void identityAnswered(const ReaderAnswer &answer);
     void savingAnswered(const ReaderAnswer &answer);
@@ -114,7 +115,7 @@ private:
 };
 
 // Reads the reader's list one position at a time until it has no entry
-// there. The rows (cells of the table) are kept only when the list was
+// there (asked twice). The rows (cells of the table) are kept only when the list was
 // read whole. As the check after a write, it compares the list with what
 // was sent: a difference ends it as CheckFailed.
 class BlackListReadJob : public ReaderJob
@@ -147,6 +148,7 @@ private:
     QList<QStringList> m_rows;
     QStringList m_entries;
     int m_readCount = 0;  // entries read, kept for the outcome when the rows are dropped
+    bool m_endSeen = false;
 };
 
 #endif

@@ -104,17 +104,15 @@ class TestBlackListEndToEnd : public QObject
     static QStringList backupReads(int held)
     {
         const QStringList identity{"VG3.0.0", "VG3.0.2"};
-        QStringList reads = identity;
-        for (int position = 0; position <= held; ++position)
-            reads << QString("FGFil=5;Pos=%1").arg(position);
-        return reads << QString("FGFil=5;Pos=%1").arg(held) << identity;
+        return identity + listReads(held) + identity;
     }
+    // A list of `count` entries read whole, its end asked twice.
     static QStringList listReads(int count)
     {
         QStringList reads;
         for (int position = 0; position <= count; ++position)
             reads << QString("FGFil=5;Pos=%1").arg(position);
-        return reads;
+        return reads << QString("FGFil=5;Pos=%1").arg(count);
     }
     QString journalText() { return w->field<QPlainTextEdit>("TXTEDIT_Journal")->toPlainText(); }
 
@@ -219,7 +217,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Lecture->OK"), 10000);
         QVERIFY(status->contains("LN Lecture ..."));
         QCOMPARE(yes.texts, QStringList{"Remplacer les 3 lignes de la table par les 3 entrées lues ?"});
-        QCOMPARE(requests, (QStringList{"FGFil=5;Pos=0", "FGFil=5;Pos=1", "FGFil=5;Pos=2", "FGFil=5;Pos=3"}));
+        QCOMPARE(requests, listReads(3));
         QStringList expected;
         for (const QString &row : ThreeRows)
             expected << row.section('|', 0, 3) + "|";
@@ -302,7 +300,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Vérification->OK"), 5000);
         QVERIFY(status->contains("LN Aucun liste à envoyer11"));
         flushRequests();
-        QCOMPARE(requests, backupReads(1) + QStringList({"FCFil=5", "FGFil=5;Pos=0"}));
+        QCOMPARE(requests, backupReads(1) + QStringList{"FCFil=5"} + listReads(0));
         QVERIFY(w->sim.listFile().entries().isEmpty());
     }
 

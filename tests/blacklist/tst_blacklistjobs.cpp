@@ -16,6 +16,10 @@ const QStringList OldEntries{"Cda=250101;UID=0A0A0A0A;Usr=;Grp=", "Cda=;UID=;Usr
 const QStringList NewEntries{"Cda=260305;UID=04A1B2C3;Usr=12;Grp=3", "Cda=;UID=0E0E0E0E;Usr=;Grp=",
                              "Cda=;UID=;Usr=;Grp=7"};
 
+// The requests of a write of NewEntries over OldEntries: identity 2, old
+// list 4 (its end asked twice), identity 2, clear 1, adds 3, read-back 5.
+constexpr int Requests = 17;
+
 // A fault injected into one request of the write, counted over all of them.
 enum class Fault { Refuse, Mute, Drop, Unplug, Stop };
 }
@@ -178,9 +182,6 @@ private slots:
     {
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("at");
-        // identity 2, old list 4 (its end asked twice), identity 2, clear 1,
-        // adds 3, read-back 4
-        constexpr int Requests = 16;
         for (int at = 1; at <= Requests; ++at) {
             QTest::addRow("refusal at %d", at) << Fault::Refuse << at;
             QTest::addRow("silence at %d", at) << Fault::Mute << at;
@@ -247,7 +248,7 @@ private slots:
         }
         // A stop after the last read-back has nothing left to stop.
         if (fault == Fault::Stop)
-            QVERIFY2(outcome == JobOutcome::Interrupted || (at == 16 && outcome == JobOutcome::Done),
+            QVERIFY2(outcome == JobOutcome::Interrupted || (at == Requests && outcome == JobOutcome::Done),
                      qPrintable(said));
         // The identity and old list reads change nothing when they fail.
         if (at <= 8 && fault != Fault::Stop)
