@@ -386,6 +386,29 @@ private slots:
         QCOMPARE(backup.readAll(), QByteArray("01/01/25;0A0A0A0A;;;;\n"));
     }
 
+    // The link drops while the question is open: the question goes, and
+    // nothing is written to whatever reader comes back.
+    void questionClosedWhenTheLinkDrops()
+    {
+        addRow("|04A1B2C3|||");
+        w->operatorAgrees.on = false;
+        QString asked;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box && asked.isEmpty()) {
+                asked = box->text();
+                w->sim.unplug();
+            }
+        });
+        look.start(20);
+        button("BTN_BlackListWriteToSupport")->click();
+        QCOMPARE(w->field("SAI_BlackListStatus")->text(),
+                 QString("LN Ecriture->annulée : liaison coupée pendant la question"));
+        QVERIFY(asked.startsWith("Remplacer la liste noire du lecteur"));
+        QCOMPARE(w->sim.requestCount('F', 'C') + w->sim.requestCount('V', 'G'), 0);
+    }
+
     // Another reader behind the link while the old list was read: nothing
     // is cleared.
     void swappedReaderIsNotWritten()
