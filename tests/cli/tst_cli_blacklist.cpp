@@ -115,6 +115,25 @@ private slots:
         QCOMPARE(r->sim.listFile().entries(), held);
     }
 
+    // The JSON of a write cut by a lost link names what the reader holds.
+    void partialWriteInJson()
+    {
+        int adds = 0;
+        connect(&r->sim, &ReaderSim::requestReceived, this, [&](char c1, char c2, const QByteArray &) {
+            if (c1 == 'F' && c2 == 'A' && ++adds == 2)
+                r->sim.unplug();
+        });
+        const CliRun run = cli({"--json", "blacklist-write", path("liste.txt")});
+        QCOMPARE(run.exitCode, 5);
+        const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(json.value("outcome").toString(), QString("partial"));
+        QCOMPARE(json.value("partial").toArray(), QJsonArray{"Cda=260305;UID=04A1B2C3;Usr=1001;Grp=2"});
+        QCOMPARE(json.value("sent").toInt(), 1);
+        QCOMPARE(json.value("skipped").toInt(), 2);
+        QCOMPARE(json.value("restored").toInt(), 0);
+        QVERIFY(QFile::exists(json.value("backup").toString()));
+    }
+
     // Lines that use "," are faulty rows, named; nothing is sent.
     void commaSeparatedFileIsRefused()
     {
