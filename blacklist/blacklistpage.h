@@ -46,7 +46,7 @@ signals:
 private:
     void writeEnded(JobOutcome outcome);
     void readEnded(JobOutcome outcome);
-    void checkNotStarted();
+    bool operatorAgrees(const BlackListTransfer &transfer);
     void setStatus(const QString &text);
 
     QList<QStringList> rows() const;
@@ -66,7 +66,7 @@ private:
     TTableFile m_file;
     BlackListWriteJob m_write;
     BlackListReadJob m_read;
-    BlackListReadJob m_check;
+    QString m_writeOutcome;
     ReaderSession &m_session;
     // Set while the page itself changes cells: its own changes are no edits.
     bool m_marking = false;

@@ -25,7 +25,7 @@ const QList<CommandShape> &Commands()
         {"config-diff", true, {}},
         {"config-write", true, {"--dry-run", "--backup-dir"}},
         {"blacklist-read", true, {}},
-        {"blacklist-write", true, {"--allow-empty"}},
+        {"blacklist-write", true, {"--allow-empty", "--backup-dir"}},
         {"blacklist-diff", true, {}},
         {"clock-set", false, {"--check", "--tolerance"}},
         {"badge-read", false, {"--wait"}},
@@ -254,8 +254,10 @@ QString CliHelp()
         "      --backup-dir DOSSIER  dossier des sauvegardes\n"
         "                            (défaut : Documents/KovrimManager/sauvegardes)\n"
         "  blacklist-read FICHIER    liste noire du lecteur dans un fichier (- : sortie standard)\n"
-        "  blacklist-write FICHIER   envoie la liste noire du fichier, puis la relit\n"
+        "  blacklist-write FICHIER   sauvegarde la liste noire du lecteur, envoie celle du\n"
+        "                            fichier, la relit ; en cas d'échec, rétablit l'ancienne\n"
         "      --allow-empty         accepte un fichier vide (qui efface la liste du lecteur)\n"
+        "      --backup-dir DOSSIER  dossier des sauvegardes (même défaut)\n"
         "  blacklist-diff FICHIER    entrées à ajouter et à retirer pour que la liste noire du\n"
         "                            lecteur soit celle du fichier (liste noire ou CSV)\n"
         "  clock-set                 met le lecteur à la date et à l'heure du PC\n"

@@ -9,6 +9,7 @@
 #include "cli/cliargs.h"
 #include "config/paramlogic.h"
 
+struct BlackListTransfer;
 class CliOutput;
 class ConfigModel;
 class ConfigSaveJob;
@@ -67,7 +68,7 @@ private:
     void reportWrite(const ConfigSaveJob &job);
     // The entries of the command's blacklist FILE (a CSV when its name ends
     // in .csv) and its rows, normalised; 65 when it cannot be sent.
-    int readBlackListInput(QStringList *entries, QList<QStringList> *rows);
+    int readBlackListInput(BlackListTransfer *transfer, QList<QStringList> *rows);
     // Writes `content` to standard output (FILE "-"): 74 when it cannot.
     int writeOutput(const QByteArray &content);
     void reportPartial(const ReaderJob &job);

@@ -11,6 +11,7 @@
 #include "cli/clioutput.h"
 #include "cli/clirunner.h"
 #include "config/configjobs.h"
+#include "config/configstore.h"
 #include "link/readersession.h"
 #include "tools/clockjob.h"
 
@@ -71,12 +72,12 @@ int CliRunner::blacklistRead()
 
 int CliRunner::blacklistWrite()
 {
-    QStringList entries;
+    BlackListTransfer transfer;
     QList<QStringList> rows;
-    if (const int status = readBlackListInput(&entries, &rows))
+    if (const int status = readBlackListInput(&transfer, &rows))
         return status;
     // A truncated export must not wipe a fleet's blacklist overnight.
-    if (entries.isEmpty() && !m_options.allowEmpty) {
+    if (transfer.entries.isEmpty() && !m_options.allowEmpty) {
         m_out.message(tr("Fichier %1 vide : la liste noire du lecteur serait effacée "
                          "(--allow-empty pour le vouloir).")
                           .arg(m_options.file));
@@ -86,25 +87,16 @@ int CliRunner::blacklistWrite()
         return status;
     setPending(tr("La liste noire du lecteur peut être incomplète : relisez-la (blacklist-read)."));
     BlackListWriteJob write(*m_session);
-    write.setEntries(entries);
-    const int written = runJob(write);
+    write.setTransfer(transfer);
+    write.setBackupFolder(m_options.backupDir.isEmpty() ? ConfigBackupFolderDefault() : m_options.backupDir);
+    const int status = runJob(write);
     setPending(QString());
-    if (written)
-        return written;
-    m_out.result(tr("%1 ligne(s) envoyée(s)").arg(entries.size()));
-    m_out.set(QStringLiteral("sent"), entries.size());
-    // What the reader kept, read back.
-    BlackListReadJob read(*m_session);
-    if (const int status = runJob(read))
-        return status;
-    const QString difference = BlackListFirstDifference(entries, read.entries());
-    if (!difference.isEmpty()) {
-        m_out.message(tr("Relecture : %1").arg(difference));
-        m_out.set(QStringLiteral("difference"), difference);
-        return CliExit::CheckFailed;
-    }
-    m_out.result(tr("Relecture : %1 ligne(s), identiques").arg(read.entries().size()));
-    return CliExit::Done;
+    m_out.set(QStringLiteral("sent"), write.sentCount());
+    m_out.set(QStringLiteral("restored"), write.restoredCount());
+    m_out.set(QStringLiteral("checked"), write.checkedCount());
+    if (!write.backupPath().isEmpty())
+        m_out.set(QStringLiteral("backup"), write.backupPath());
+    return status;
 }
 
 int CliRunner::clockSet()

@@ -279,15 +279,10 @@ private slots:
                     "Erreur|Contenu transaction invalide");
             for (int column = 0; column < 4; ++column) {
                 const QString name = QString("blacklist %1").arg(cells[column]) + n;
-                // A date that is no date is left out of the entry; a UID,
-                // user or group that holds more than its digits stops the
-                // write before anything is sent.
-                if (column > 0)
-                    refused(name, "BTN_BlackListWriteToSupport", QString("cell %1").arg(column), v,
-                            "SAI_BlackListStatus", "LN Ecriture->ECHEC : ligne 1 invalide");
-                else
-                    sent(name, "BTN_BlackListWriteToSupport", QString("cell %1").arg(column), v, "FA", 5,
-                         column + 1, QString(cells[column]) + "=");
+                // A date that is no date, a UID, user or group that holds
+                // more than its digits stops the write before anything is sent.
+                refused(name, "BTN_BlackListWriteToSupport", QString("cell %1").arg(column), v,
+                        "SAI_BlackListStatus", "LN Ecriture->ECHEC : ligne 1 invalide");
             }
             if (v == Long)
                 refused("configuration value" + n, "BTN_ReaderConfigSave", "param 3.0.1", v, "SAI_ConfigStatus",

@@ -85,9 +85,11 @@ private slots:
         QTest::newRow("configuration commit") << "loaded" << "BTN_ReaderConfigSave" << QByteArray("VP") << 3
             << "SAI_ConfigStatus" << "->TIMEOUT$" << "^Vérification->OK$";
         QTest::newRow("blacklist clear") << "rows" << "BTN_BlackListWriteToSupport" << QByteArray("FC") << 1
-            << "SAI_BlackListStatus" << "^LN effacement->échec$" << "^LN Vérification->OK$";
+            << "SAI_BlackListStatus" << "^LN Ecriture->ECHEC \\(liaison perdue\\) : liste du lecteur inchangée$"
+            << "^LN Vérification->OK$";
         QTest::newRow("blacklist add") << "rows" << "BTN_BlackListWriteToSupport" << QByteArray("FA") << 2
-            << "SAI_BlackListStatus" << "^LN Add->ECHEC$" << "^LN Vérification->OK$";
+            << "SAI_BlackListStatus" << "^LN Ecriture->ECHEC : le lecteur ne tient que 1 ligne sur 3$"
+            << "^LN Vérification->OK$";
         QTest::newRow("blacklist read") << "" << "BTN_BlackListReadFromSupport" << QByteArray("FG") << 1
             << "SAI_BlackListStatus" << "^LN Lecture->ECHEC$" << "^LN Lecture->OK$";
         QTest::newRow("clock date") << "" << "BTN_DateHeureMAJ" << QByteArray("VP") << 1

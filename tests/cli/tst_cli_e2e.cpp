@@ -168,7 +168,7 @@ private slots:
         QTest::newRow("blacklist, missing") << "blacklist-write" << QByteArray() << "illisible";
         QTest::newRow("blacklist, binary") << "blacklist-write" << QByteArray("a;\x00;b", 5) << "illisible";
         QTest::newRow("blacklist, invalid row") << "blacklist-write"
-                                                << QByteArray(";04A1B2C3;;;\n;04a1;;;\n") << "ligne 2 invalide";
+                                                << QByteArray(";04A1B2C3;;;\n;04a1;;;\n") << "ligne 2 : UID";
     }
     void unreadableInput()
     {

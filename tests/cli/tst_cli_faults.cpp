@@ -57,10 +57,12 @@ private slots:
             << QStringList{"config-write", config, "--backup-dir", files.filePath("b")}
             << OpenMs + load + 3 * int(2 * CmdTimeout::ValuePut + CmdTimeout::ValueGet)
             << (reader + QList<int>{4}) << low << lowSeeds;
-        // A clear, two adds, then three reads (two entries and the end).
-        QTest::newRow("blacklist-write") << QStringList{"blacklist-write", list}
-                                         << OpenMs + 6 * int(CmdTimeout::File) << (reader + QList<int>{4})
-                                         << high << highSeeds;
+        // The identity and the old list (empty: its end asked twice), the
+        // identity again, a clear, two adds, three reads back; a failure
+        // after the clear puts the old list back: a clear and a read.
+        QTest::newRow("blacklist-write") << QStringList{"blacklist-write", list, "--backup-dir", files.filePath("b")}
+                                         << OpenMs + 4 * int(CmdTimeout::ValueGet) + 10 * int(CmdTimeout::File)
+                                         << (reader + QList<int>{4, 5}) << high << highSeeds;
         QTest::newRow("clock-set") << QStringList{"clock-set"} << OpenMs + 2 * int(CmdTimeout::ValuePut)
                                    << reader << high << highSeeds;
         QTest::newRow("badge-read") << QStringList{"badge-read", "--wait", "3"}

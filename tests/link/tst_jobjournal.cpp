@@ -79,12 +79,16 @@ private slots:
             << 3 + 3 + 3;
         QTest::newRow("blacklist write")
             << "blacklist write" << QStringList() << JobOutcome::Done
-            << QStringList{"LN Ecriture->OK : 2 lignes écrites"} << 1 + 2;
+            << QStringList{"LN Ecriture->OK : 2 lignes écrites et relues"}
+            // identity, old list (its end asked twice), identity, clear,
+            // adds, read-back
+            << 2 + 2 + 2 + 1 + 2 + 4;
         QTest::newRow("blacklist write, add silent")
             << "blacklist write" << QStringList{"next mute FA"} << JobOutcome::NoAnswer
-            << QStringList{"LN Ecriture->TIMEOUT : 0 / 2 lignes écrites",
-                           "LN Ecriture de la ligne 1 sans réponse du lecteur"}
-            << 1 + 1;
+            << QStringList{"LN Ecriture->ECHEC : liste d'origine rétablie (0 ligne)",
+                           "LN Ecriture de la ligne 1 (04A1B2C3) sans réponse du lecteur"}
+            // ... the silent add, then the old (empty) list put back: clear, read-back
+            << 2 + 2 + 2 + 1 + 1 + 1 + 2;
         QTest::newRow("blacklist check, list altered")
             << "blacklist check"
             << QStringList{"liste ajoute " + TwoEntries.at(0), "liste ajoute " + TwoEntries.at(1),
@@ -92,7 +96,7 @@ private slots:
             << JobOutcome::CheckFailed
             << QStringList{"LN Vérification->ECHEC : 3 lignes relues, 2 envoyées",
                            "LN Vérification : 2 lignes envoyées, 3 relues"}
-            << 3 + 1;
+            << 3 + 2;  // the list's end asked twice
         QTest::newRow("clock") << "clock" << QStringList() << JobOutcome::Done
                                << QStringList{"MAJ Date/Heure->OK : 05/03/26 14:07"} << 2;
         QTest::newRow("clock, date refused")
