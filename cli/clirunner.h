@@ -10,6 +10,7 @@
 
 class CliOutput;
 class ConfigModel;
+struct ConfigChange;
 class ConfigSaveJob;
 class ReaderJob;
 class ReaderSession;
@@ -46,8 +47,10 @@ private:
     int readConfigFile(const ConfigModel &model, QList<ConfigLine> *lines);
     // The model's changes after the file was laid over the reader's values.
     int configChanges(QList<ConfigLine> *lines, ConfigModel &model);
-    void reportDryRun(const ConfigModel &model);
-    void reportWrite(const ConfigSaveJob &job);
+    void reportDryRun(const ConfigModel &model, const QList<ConfigChange> &changes);
+    void reportWrite(const ConfigSaveJob &job, const QStringList &summary);
+    void reportPerReader(const ConfigModel &model, const QList<ConfigChange> &perReader,
+                         const QString &what);
     // Writes `content` to the command's FILE ("-": standard output).
     int writeOutput(const QByteArray &content);
     QString inputPath() const;

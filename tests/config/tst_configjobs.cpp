@@ -90,9 +90,9 @@ private slots:
         QVERIFY(payloads.isEmpty());
     }
 
-    // A refused write names its parameter, stops before any commit, and
-    // leaves the refused and unwritten changes marked; what was written but
-    // not committed is marked again for the next save.
+    // A refused write names its parameter, stops before any commit, puts
+    // back what was written, and leaves every change marked for the next
+    // save.
     void refusedWriteNamesItsParameter()
     {
         model->applyFile({{"3.0.1", "A"}, {"13.6", "8080"}, {"10.1", "4000"}});
@@ -100,7 +100,8 @@ private slots:
         QStringList journal;
         QCOMPARE(save(&journal), JobOutcome::Refused);
         QCOMPARE(journal, QStringList{"Ecriture de 13.6 refusée par le lecteur"});
-        QCOMPARE(payloads, (QStringList{"3.0.1=A", "13.6=8080"}));
+        QCOMPARE(payloads, (QStringList{"3.0.1=A", "13.6=8080", "3.0.1=Laverie du Port", "3.255.1="}));
+        QVERIFY(!r->sim.config().isPending("3.0.1"));
         QStringList left;
         for (const ConfigChange &change : model->changes())
             left << change.identifier;
