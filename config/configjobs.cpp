@@ -272,7 +272,11 @@ void ConfigSaveJob::sendBefore()
 void ConfigSaveJob::beforeAnswered(const ReaderAnswer &answer)
 {
     const QString &identifier = m_before.at(m_beforeReads.size());
-    if (!answer.answered) {
+    // An identity the plan was made for that the reader no longer gives
+    // cannot be compared: nothing is written.
+    const bool identityUnconfirmed = answer.answered && !answer.accepted() && m_identity.known()
+                                     && ReaderIdentity::Identifiers().contains(identifier);
+    if (!answer.answered || identityUnconfirmed) {
         setStatus(tr("Save: ->Echec"));
         stepFailed(answer);
         finish(failureOf(answer));

@@ -165,24 +165,26 @@ QString LineRefused(const ConfigLine &line, const QString &reason)
 }
 }
 
-QStringList ConfigModel::fileRefusals(const QList<ConfigLine> &lines) const
+// The reason each refused line is refused, by its place in `lines`.
+QHash<int, QString> ConfigModel::lineRefusals(const QList<ConfigLine> &lines) const
 {
-    QStringList refusals;
+    QHash<int, QString> refusals;
     QHash<QString, const ConfigLine *> first;
-    for (const ConfigLine &line : lines) {
+    for (int i = 0; i < lines.size(); ++i) {
+        const ConfigLine &line = lines.at(i);
         const ConfigParameter *parameter = find(line.identifier);
         if (!line.hasEquals) {
-            refusals << LineRefused(line, tr("« = » manquant"));
+            refusals.insert(i, LineRefused(line, tr("« = » manquant")));
             continue;
         }
         if (!parameter) {
-            refusals << LineRefused(line, tr("paramètre inconnu"));
+            refusals.insert(i, LineRefused(line, tr("paramètre inconnu")));
             continue;
         }
         if (const ConfigLine *earlier = first.value(line.identifier)) {
             if (earlier->value != line.value)
-                refusals << LineRefused(line, tr("déjà donné ligne %1 avec une autre valeur")
-                                                  .arg(earlier->number));
+                refusals.insert(i, LineRefused(line, tr("déjà donné ligne %1 avec une autre valeur")
+                                                         .arg(earlier->number)));
             continue;
         }
         first.insert(line.identifier, &line);
@@ -191,26 +193,36 @@ QStringList ConfigModel::fileRefusals(const QList<ConfigLine> &lines) const
             continue;
         const QString reason = ConfigValueRefusal(*parameter, line.value);
         if (!reason.isEmpty())
-            refusals << LineRefused(line, reason);
+            refusals.insert(i, LineRefused(line, reason));
     }
     return refusals;
+}
+
+QStringList ConfigModel::fileRefusals(const QList<ConfigLine> &lines) const
+{
+    const QHash<int, QString> refusals = lineRefusals(lines);
+    QStringList texts;
+    for (int i = 0; i < lines.size(); ++i)
+        if (refusals.contains(i))
+            texts << refusals.value(i);
+    return texts;
 }
 
 int ConfigModel::applyFile(const QList<ConfigLine> &lines)
 {
     int named = 0;
-    for (const ConfigLine &line : lines) {
+    const QHash<int, QString> refused = lineRefusals(lines);
+    for (int i = 0; i < lines.size(); ++i) {
+        const ConfigLine &line = lines.at(i);
         ConfigParameter *parameter = findMutable(line.identifier);
         if (!parameter || !line.hasEquals)
             continue;
         ++named;
         // The reader's versions and clock are the reader's, never a file's.
-        if (parameter->readOnly)
+        if (parameter->readOnly || refused.contains(i))
             continue;
-        const bool readersOwn = parameter->readerKnown && line.value == parameter->readerValue;
         QString canonical;
-        if (!ConfigValueCanonical(*parameter, line.value, &canonical) && !readersOwn)
-            continue;
+        ConfigValueCanonical(*parameter, line.value, &canonical);
         setValue(*parameter, canonical);
         parameter->fromFile = IsPerReaderParameter(parameter->identifier) && parameter->changed();
     }

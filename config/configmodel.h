@@ -160,6 +160,7 @@ signals:
 
 private:
     ConfigParameter *findMutable(const QString &identifier);
+    QHash<int, QString> lineRefusals(const QList<ConfigLine> &lines) const;
     void remark(ConfigParameter &parameter);
     void setValue(ConfigParameter &parameter, const QString &value);
 

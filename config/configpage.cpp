@@ -1,6 +1,8 @@
 #include "config/configpage.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
@@ -136,14 +138,47 @@ void ConfigPage::show(const QString &identifier)
     if (!parameter)
         return;
     const QString modified = m_model.modifiedText(identifier);
+    QString canonical;
+    const bool showable = ConfigValueCanonical(*parameter, parameter->value, &canonical);
     m_showing = true;
     for (QTreeWidgetItem *item : m_items.value(identifier)) {
-        TreeItemValue(TreeWrite, ui->treeWidget, item, parameter->value, TreeColumn::Kind,
-                      TreeColumn::Value);
+        showUnknownValue(item, *parameter, showable);
+        if (showable)
+            TreeItemValue(TreeWrite, ui->treeWidget, item, parameter->value, TreeColumn::Kind,
+                          TreeColumn::Value);
         SetTextIfChanged(item, TreeColumn::Save, parameter->lastWritten);
         SetTextIfChanged(item, TreeColumn::Modified, modified);
     }
     m_showing = false;
+}
+
+// A reader value its editor has no state for is shown as given, in red,
+// until the operator picks one of the editor's own.
+void ConfigPage::showUnknownValue(QTreeWidgetItem *item, const ConfigParameter &parameter,
+                                  bool showable)
+{
+    QWidget *editor = ui->treeWidget->itemWidget(item, TreeColumn::Value);
+    if (!editor)
+        return;
+    const QString text = showable ? QString() : parameter.value + ConfigUnknownValueSuffix();
+    editor->setStyleSheet(showable ? QString() : QStringLiteral("color: red"));
+    editor->setToolTip(showable ? QString() : tr("Valeur du lecteur inconnue du catalogue : jamais écrite "
+                                                 "sans un autre choix"));
+    if (auto *box = qobject_cast<QCheckBox *>(editor)) {
+        box->setText(text);
+        box->setTristate(!showable);
+        if (!showable)
+            box->setCheckState(Qt::PartiallyChecked);
+    } else if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+        while (combo->count() > parameter.choiceCount)
+            combo->removeItem(combo->count() - 1);
+        if (!showable) {
+            combo->addItem(text);
+            combo->setCurrentIndex(combo->count() - 1);
+        }
+    }
+    if (!showable)
+        item->setText(TreeColumn::Value, parameter.value);
 }
 
 void ConfigPage::showAll()

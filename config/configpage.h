@@ -57,6 +57,7 @@ private:
     void prepareTree();
     void show(const QString &identifier);
     void showAll();
+    void showUnknownValue(QTreeWidgetItem *item, const ConfigParameter &parameter, bool showable);
     void setTreeEditable(bool editable);
     void busyUpdate();
     void clockCheck(JobOutcome outcome);
