@@ -279,6 +279,64 @@ private slots:
         QVERIFY(qAbs(object.value("drift_seconds").toDouble()) <= 60);
     }
 
+    // The link lost after a write was accepted: nothing can put the reader
+    // back, and the output names what it holds pending (exit 5).
+    void lostLinkLeavesAPartialStateNamed()
+    {
+        const QString file = changedFile();
+        connect(&r->sim, &ReaderSim::requestReceived, &r->sim, [this](char, char, const QByteArray &p) {
+            if (p == "3.4.0=1") {
+                r->sim.failNext(ReaderSim::Fault::Lose);
+                QTimer::singleShot(0, &r->sim, [this] { r->sim.unplug(); });
+            }
+        });
+        const CliRun text = cli({"config-write", file, "--backup-dir", path("b")});
+        QCOMPARE(text.exitCode, 5);
+        QVERIFY2(text.out.contains("Save->ECHEC : 3.0.1, 3.4.0 en attente dans le lecteur"), qPrintable(text.out));
+        QVERIFY(r->sim.config().isPending("3.0.1"));
+
+        LinkedSim fresh;
+        QVERIFY(fresh.start());
+        connect(&fresh.sim, &ReaderSim::requestReceived, &fresh.sim, [&fresh](char, char, const QByteArray &p) {
+            if (p == "3.4.0=1")
+                QTimer::singleShot(0, &fresh.sim, [&fresh] { fresh.sim.unplug(); });
+        });
+        const CliRun json = RunCli({"--port", fresh.link, "config-write", file, "--backup-dir", path("b"), "--json"});
+        QCOMPARE(json.exitCode, 5);
+        const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        QCOMPARE(object.value("outcome").toString(), QString("partial"));
+        QVERIFY(object.value("partial").toArray().contains("3.0.1"));
+        QCOMPARE(object.value("pending").toInt(), object.value("partial").toArray().size());
+        QCOMPARE(object.value("written").toInt(), 1);
+    }
+
+    // A file with lines the parameters cannot take is refused whole: exit
+    // 65, each line named, nothing written.
+    void refusedLinesWriteNothing()
+    {
+        QVERIFY(WriteText(path("mauvais.txt"), "10.1=4000\n3.4.1=Non\n9.9.9=1\n"));
+        const CliRun run = cli({"config-write", path("mauvais.txt"), "--backup-dir", path("b")});
+        QCOMPARE(run.exitCode, 65);
+        QVERIFY2(run.err.contains("ligne 2 : 3.4.1=Non : 0 ou 1 attendu")
+                     && run.err.contains("ligne 3 : 9.9.9=1 : paramètre inconnu"), qPrintable(run.err));
+        QVERIFY(r->putPayloads.isEmpty());
+        QCOMPARE(cli({"config-diff", path("mauvais.txt")}).exitCode, 65);
+    }
+
+    // Another reader's identity in a file: listed apart, not a difference,
+    // not written unless asked.
+    void perReaderParametersStayPut()
+    {
+        QVERIFY(WriteText(path("autre.txt"), "3.0.2=2002\n13.1.4=10.0.0.7\n"));
+        const CliRun diff = cli({"config-diff", path("autre.txt")});
+        QCOMPARE(diff.exitCode, 0);
+        QCOMPARE(diff.out.count("propre au lecteur"), 2);
+        const CliRun write = cli({"config-write", path("autre.txt"), "--backup-dir", path("b")});
+        QCOMPARE(write.exitCode, 0);
+        QVERIFY(r->putPayloads.isEmpty());
+        QCOMPARE(r->sim.config().value("3.0.2"), QString("1001"));
+    }
+
     // One process per reader, all at once, each its own configuration.
     void threeReadersAtOnce()
     {
