@@ -306,7 +306,8 @@ void ConfigSaveJob::beforeEnded()
     QList<ConfigChange> changes;
     for (const ConfigChange &change : qAsConst(m_changes)) {
         const ConfigParameter *parameter = m_model.find(change.identifier);
-        if (!parameter || !parameter->readerKnown || parameter->readerValue != change.value)
+        if (!parameter || !parameter->readerKnown || parameter->readerValue != change.value
+            || parameter->pendingInReader)
             changes << change;
         if (parameter && parameter->readerKnown)
             m_original.insert(change.identifier, parameter->readerValue);

@@ -246,10 +246,11 @@ void ConfigModel::applyReaderLoad(const QList<ConfigRead> &reads)
             parameter->fromFile = false;
         }
     }
-    // A fresh start: what the operator changes from now on is numbered anew.
+    // A fresh start: what the operator changes from now on is numbered anew;
+    // a value that may wait uncommitted is still to be committed.
     m_counter = 0;
     for (ConfigParameter &parameter : m_parameters)
-        parameter.mark = 0;
+        parameter.mark = parameter.pendingInReader && !parameter.readOnly ? ++m_counter : 0;
     m_hasConfiguration = true;
     for (const ConfigParameter &parameter : qAsConst(m_parameters))
         emit parameterChanged(parameter.identifier);
@@ -264,7 +265,8 @@ void ConfigModel::applyReaderValues(const QList<ConfigRead> &reads)
         parameter->readRefused = false;
         parameter->readerKnown = true;
         parameter->readerValue = EditorValue(*parameter, read.value);
-        if (parameter->mark != 0 && parameter->value == parameter->readerValue) {
+        if (parameter->mark != 0 && parameter->value == parameter->readerValue
+            && !parameter->pendingInReader) {
             parameter->mark = 0;
             parameter->fromFile = false;
         }
@@ -319,6 +321,7 @@ void ConfigModel::writeUndone(const QString &identifier, const QString &value)
     parameter->readerKnown = true;
     parameter->readerValue = value;
     parameter->lastWritten = value;
+    parameter->pendingInReader = false;
     if (parameter->mark == 0 && parameter->value != value)
         parameter->mark = ++m_counter;
     emit parameterChanged(identifier);
@@ -330,6 +333,7 @@ void ConfigModel::readerValueLost(const QString &identifier)
     if (!parameter)
         return;
     parameter->readerKnown = false;
+    parameter->pendingInReader = true;
     if (parameter->mark == 0)
         parameter->mark = ++m_counter;
     emit parameterChanged(identifier);
@@ -390,6 +394,7 @@ void ConfigModel::objectCommitted(const QString &object, const QList<ConfigChang
         if (ConfigParameter *parameter = findMutable(change.identifier)) {
             parameter->readerKnown = true;
             parameter->readerValue = change.value;
+            parameter->pendingInReader = false;
         }
     }
 }

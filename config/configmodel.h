@@ -32,6 +32,10 @@ struct ConfigParameter {
     // A per-reader parameter whose value came from a file: listed for
     // writing only when the operator asks for it.
     bool fromFile = false;
+    // A write of it may wait uncommitted in the reader, where a read shows
+    // it as if stored: it is written and committed again, whatever a read
+    // says, until a commit of its object.
+    bool pendingInReader = false;
     QString lastWritten;  // the last value the reader accepted
     QString catalogueSave;      // the "Save" text before anything is known
     QString catalogueModified;  // the "Modifié" text before anything is known
@@ -124,7 +128,8 @@ public:
     // A write was undone: the reader holds `value` again, and the change
     // waits for the next save.
     void writeUndone(const QString &identifier, const QString &value);
-    // What the reader holds is not known any more (a write left half-done).
+    // What the reader holds is not known any more (a write left half-done):
+    // the value is written and committed again by the next save.
     void readerValueLost(const QString &identifier);
 
     // A value read back differs from the one written: the reader holds
