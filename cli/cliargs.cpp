@@ -23,7 +23,7 @@ const QList<CommandShape> &Commands()
         {"ports", false, {}},
         {"config-read", true, {}},
         {"config-diff", true, {}},
-        {"config-write", true, {"--dry-run", "--backup-dir"}},
+        {"config-write", true, {"--dry-run", "--backup-dir", "--include-identity"}},
         {"blacklist-read", true, {}},
         {"blacklist-write", true, {"--allow-empty", "--backup-dir"}},
         {"blacklist-diff", true, {}},
@@ -51,7 +51,7 @@ bool TakesValue(const QString &name)
 bool KnownOption(const QString &name)
 {
     static const QStringList known = {"--port", "--json", "--progress", "--dry-run", "--check",
-                                      "--backup-dir", "--wait", "--allow-empty", "--tolerance",
+                                      "--backup-dir", "--wait", "--allow-empty", "--include-identity",
                                       "--help", "--version"};
     return known.contains(name);
 }
@@ -86,6 +86,8 @@ bool SetOption(const QString &name, const QString &value, CliOptions *options, Q
         options->check = true;
     else if (name == QLatin1String("--allow-empty"))
         options->allowEmpty = true;
+    else if (name == QLatin1String("--include-identity"))
+        options->includeIdentity = true;
     else if (name == QLatin1String("--help"))
         options->help = true;
     else if (name == QLatin1String("--version"))
@@ -176,7 +178,7 @@ bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions
     if (fileCount)
         options->file = words.at(1);
     static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait",
-                                               "--allow-empty", "--tolerance"};
+                                               "--allow-empty", "--include-identity"};
     for (const QString &name : given) {
         if (commandOptions.contains(name) && !shape->options.contains(name)) {
             *error = tr("%1 ne s'applique pas à %2").arg(name, options->command);
@@ -253,6 +255,8 @@ QString CliHelp()
         "      --dry-run             montre ce qui serait écrit, n'écrit rien\n"
         "      --backup-dir DOSSIER  dossier des sauvegardes\n"
         "                            (défaut : Documents/KovrimManager/sauvegardes)\n"
+        "      --include-identity    écrit aussi les paramètres propres au lecteur\n"
+        "                            (Identifiant matériel 3.0.2, Adresse IP 13.1.4)\n"
         "  blacklist-read FICHIER    liste noire du lecteur dans un fichier (- : sortie standard)\n"
         "  blacklist-write FICHIER   sauvegarde la liste noire du lecteur, envoie celle du\n"
         "                            fichier, la relit ; en cas d'échec, rétablit l'ancienne\n"

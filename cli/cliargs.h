@@ -18,6 +18,7 @@ struct CliOptions {
     bool dryRun = false;
     bool allowEmpty = false;  // blacklist-write: an empty file may clear the reader's list
     bool check = false;
+    bool includeIdentity = false;  // config-write: per-reader parameters too
     bool help = false;
     bool version = false;
 };

@@ -113,15 +113,54 @@ int CliRunner::configRead()
 
 // The file laid over the reader's values: what differs is marked, as in
 // the window after "Charger". Read-only parameters never differ: nothing
-// can write them, and the reader's clock changes every minute.
+// can write them, and the reader's clock changes every minute. A file with
+// a line the reader's parameters cannot take is refused as a whole: half a
+// configuration is not what the technician meant to copy.
 int CliRunner::configChanges(QList<ConfigLine> *lines, ConfigModel &model)
 {
     if (const int status = readConfigFile(model, lines))
         return status;
     if (const int status = loadReader(model))
         return status;
+    const QStringList refusals = model.fileRefusals(*lines);
+    if (!refusals.isEmpty()) {
+        for (const QString &refusal : refusals) {
+            m_out.message(tr("Fichier %1 : %2").arg(m_options.file, refusal));
+            m_out.append(QStringLiteral("refused_lines"), refusal);
+        }
+        m_out.message(tr("Fichier %1 refusé : rien n'a été écrit.").arg(m_options.file));
+        return CliExit::InputFile;
+    }
     model.applyFile(*lines);
     return CliExit::Done;
+}
+
+namespace {
+// The changes that belong to one reader (its hardware identifier, its
+// address) apart from the others.
+void SplitPerReader(const QList<ConfigChange> &changes, QList<ConfigChange> *common,
+                    QList<ConfigChange> *perReader)
+{
+    for (const ConfigChange &change : changes)
+        (IsPerReaderParameter(change.identifier) ? perReader : common)->append(change);
+}
+}
+
+void CliRunner::reportPerReader(const ConfigModel &model, const QList<ConfigChange> &perReader,
+                                const QString &what)
+{
+    for (const ConfigChange &change : perReader) {
+        const ConfigParameter &parameter = *model.find(change.identifier);
+        m_out.result(tr("%1 (%2) : propre au lecteur, %3 : lecteur %4, fichier %5")
+                         .arg(change.identifier, parameter.label, what, ReaderValueText(parameter),
+                              Quoted(change.value)));
+        m_out.append(QStringLiteral("per_reader"),
+                     QJsonObject{{"id", change.identifier},
+                                 {"label", parameter.label},
+                                 {"reader", parameter.readerKnown ? QJsonValue(parameter.readerValue)
+                                                                  : QJsonValue()},
+                                 {"file", change.value}});
+    }
 }
 
 int CliRunner::configDiff()
@@ -130,8 +169,10 @@ int CliRunner::configDiff()
     QList<ConfigLine> lines;
     if (const int status = configChanges(&lines, model))
         return status;
-    const QList<ConfigChange> changes = model.changes();
-    for (const ConfigChange &change : changes) {
+    QList<ConfigChange> changes;
+    QList<ConfigChange> perReader;
+    SplitPerReader(model.changes(), &changes, &perReader);
+    for (const ConfigChange &change : qAsConst(changes)) {
         const ConfigParameter &parameter = *model.find(change.identifier);
         m_out.result(tr("%1 (%2) : lecteur %3, fichier %4")
                          .arg(change.identifier, parameter.label,
@@ -146,6 +187,8 @@ int CliRunner::configDiff()
     }
     if (changes.isEmpty())
         m_out.set(QStringLiteral("differences"), QJsonArray());
+    // Another reader's identity in the file is no difference to mend.
+    reportPerReader(model, perReader, tr("non compté"));
     return changes.isEmpty() ? CliExit::Done : CliExit::Differences;
 }
 
@@ -155,15 +198,23 @@ int CliRunner::configWrite()
     QList<ConfigLine> lines;
     if (const int status = configChanges(&lines, model))
         return status;
+    QList<ConfigChange> changes;
+    QList<ConfigChange> perReader;
+    SplitPerReader(model.changes(), &changes, &perReader);
+    if (m_options.includeIdentity)
+        changes = model.changes();
+    else
+        reportPerReader(model, perReader, tr("non écrit sans --include-identity"));
     if (m_options.dryRun) {
-        reportDryRun(model);
+        reportDryRun(model, changes);
         return CliExit::Done;
     }
-    if (model.changes().isEmpty()) {
+    if (changes.isEmpty()) {
         m_out.message(tr("Le lecteur a déjà la configuration du fichier : rien à écrire."));
         return CliExit::Done;
     }
     ConfigSaveJob job(*m_session, model);
+    job.setChanges(changes);
     job.setBackupFolder(m_options.backupDir.isEmpty() ? ConfigBackupFolderDefault()
                                                       : m_options.backupDir);
     job.setCheck(true);
@@ -175,9 +226,8 @@ int CliRunner::configWrite()
     return status;
 }
 
-void CliRunner::reportDryRun(const ConfigModel &model)
+void CliRunner::reportDryRun(const ConfigModel &model, const QList<ConfigChange> &changes)
 {
-    const QList<ConfigChange> changes = model.changes();
     for (const ConfigChange &change : changes) {
         const ConfigParameter &parameter = *model.find(change.identifier);
         m_out.result(tr("À écrire : %1 = %2 (lecteur : %3)")
@@ -216,4 +266,9 @@ void CliRunner::reportWrite(const ConfigSaveJob &job)
                                  {"read", check.answered ? QJsonValue(check.read) : QJsonValue()},
                                  {"ok", check.equal()}});
     }
+    m_out.set(QStringLiteral("written"), job.writtenCount());
+    m_out.set(QStringLiteral("committed"), job.committedCount());
+    m_out.set(QStringLiteral("checked"), job.checkedCount());
+    m_out.set(QStringLiteral("restored"), job.restoredCount());
+    m_out.set(QStringLiteral("pending"), job.partial().size());
 }

@@ -12,6 +12,7 @@
 struct BlackListTransfer;
 class CliOutput;
 class ConfigModel;
+struct ConfigChange;
 class ConfigSaveJob;
 class ReaderJob;
 class ReaderSession;
@@ -64,8 +65,10 @@ private:
     int readConfigFile(const ConfigModel &model, QList<ConfigLine> *lines);
     // The model's changes after the file was laid over the reader's values.
     int configChanges(QList<ConfigLine> *lines, ConfigModel &model);
-    void reportDryRun(const ConfigModel &model);
+    void reportDryRun(const ConfigModel &model, const QList<ConfigChange> &changes);
     void reportWrite(const ConfigSaveJob &job);
+    void reportPerReader(const ConfigModel &model, const QList<ConfigChange> &perReader,
+                         const QString &what);
     // The entries of the command's blacklist FILE (a CSV when its name ends
     // in .csv) and its rows, normalised; 65 when it cannot be sent.
     int readBlackListInput(BlackListTransfer *transfer, QList<QStringList> *rows);

@@ -23,7 +23,8 @@ bool ConfigFileRead(const QString &path, QList<ConfigLine> *lines, QString *refu
            && ConfigFileParse(content, lines, refusal);
 }
 
-bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal)
+bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal,
+                    QStringList *refusedLines)
 {
     QList<ConfigLine> lines;
     if (!ConfigFileRead(path, &lines, refusal))
@@ -37,14 +38,23 @@ bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal)
         *refusal = tr("aucun paramètre du lecteur");
         return false;
     }
+    if (refusedLines)
+        *refusedLines = model.fileRefusals(lines);
     model.applyFile(lines);
     return true;
+}
+
+QStringList ConfigFileIdentifiers(const ConfigModel &model)
+{
+    QStringList identifiers = model.itemOrder();
+    identifiers.removeDuplicates();
+    return identifiers;
 }
 
 QByteArray ConfigFileContent(const ConfigModel &model)
 {
     QByteArray content;
-    for (const QString &identifier : model.itemOrder())
+    for (const QString &identifier : ConfigFileIdentifiers(model))
         if (model.find(identifier)->valueKnown)
             content += ConfigFileLine(identifier, model.value(identifier));
     return content;

@@ -264,7 +264,9 @@ class TestSoak : public QObject
         run("écriture configuration",
             {"SAI_ConfigStatus",
              {"^Vérification->OK$"},
-             {"^Save ->Echec$", "^Save: ->Echec", "->TIMEOUT$", "->FAILED$", "^Vérification->ECHEC$"},
+             {"^Save ->Echec$", "^Save: ->Echec", "->TIMEOUT$", "->FAILED$", "^Vérification->ECHEC$",
+              "^Save->(ECHEC|INTERROMPU) : lecteur remis dans son état d'origine",
+              "^Save->ECHEC : \\S+( \\S+)* (en attente|modifiés?) dans le lecteur", "^Le lecteur a changé"},
              true,
              int(CmdTimeout::ValuePut)},
             [this] { w->button("BTN_ReaderConfigSave")->click(); });

@@ -25,6 +25,8 @@ private slots:
         QTest::newRow("switch with value") << QStringList{"--json=1", "ports"} << "ne prend pas de valeur";
         QTest::newRow("dry-run elsewhere") << QStringList{"config-read", "f", "--dry-run"}
                                            << "ne s'applique pas";
+        QTest::newRow("include-identity elsewhere") << QStringList{"config-diff", "f", "--include-identity"}
+                                                   << "ne s'applique pas";
         QTest::newRow("check elsewhere") << QStringList{"badge-read", "--check"} << "ne s'applique pas";
         QTest::newRow("wait elsewhere") << QStringList{"clock-set", "--wait", "3"} << "ne s'applique pas";
         QTest::newRow("wait not a number") << QStringList{"badge-read", "--wait", "dix"} << "--wait";

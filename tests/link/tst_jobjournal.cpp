@@ -66,17 +66,18 @@ private slots:
             << 1;
         QTest::newRow("save, checked")
             << "save" << QStringList() << JobOutcome::Done
-            << QStringList{"Save->OK : 3 paramètres écrits, 3 objets validés, 3 vérifiés"} << 3 + 3 + 3;
+            << QStringList{"Save->OK : 3 paramètres écrits, 3 objets validés, 3 vérifiés"} << 5 + 3 + 3 + 3;
+        // The first write put back: written, committed, read back.
         QTest::newRow("save, refused write")
             << "save" << QStringList{"param refuse put 13.6"} << JobOutcome::Refused
-            << QStringList{"Save->ECHEC : 1 / 3 paramètres écrits, 0 / 1 objet validé",
+            << QStringList{"Save->ECHEC : lecteur remis dans son état d'origine (1 paramètre)",
                            "Ecriture de 13.6 refusée par le lecteur"}
-            << 2;
+            << 5 + 2 + 3;
         QTest::newRow("save, read back refused")
             << "save" << QStringList{"param refuse get 13.6"} << JobOutcome::CheckFailed
             << QStringList{"Save->ECHEC : 3 paramètres écrits, 3 objets validés, 2 / 3 vérifiés",
                            "Vérification : 13.6 refusée par le lecteur, écrit 8080"}
-            << 3 + 3 + 3;
+            << 5 + 3 + 3 + 3;
         QTest::newRow("blacklist write")
             << "blacklist write" << QStringList() << JobOutcome::Done
             << QStringList{"LN Ecriture->OK : 2 lignes écrites et relues"}
