@@ -51,8 +51,8 @@ bool TakesValue(const QString &name)
 bool KnownOption(const QString &name)
 {
     static const QStringList known = {"--port", "--json", "--progress", "--dry-run", "--check",
-                                      "--backup-dir", "--wait", "--allow-empty", "--include-identity",
-                                      "--help", "--version"};
+                                      "--backup-dir", "--wait", "--allow-empty", "--tolerance",
+                                      "--include-identity", "--help", "--version"};
     return known.contains(name);
 }
 
@@ -178,7 +178,7 @@ bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions
     if (fileCount)
         options->file = words.at(1);
     static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait",
-                                               "--allow-empty", "--include-identity"};
+                                               "--allow-empty", "--tolerance", "--include-identity"};
     for (const QString &name : given) {
         if (commandOptions.contains(name) && !shape->options.contains(name)) {
             *error = tr("%1 ne s'applique pas à %2").arg(name, options->command);
