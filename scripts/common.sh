@@ -5,8 +5,8 @@ BUILD_DIR="${KOVRIM_BUILD_DIR:-$ROOT/build}"
 # hashed relative to the clone, so that another clone reuses it.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
 export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
-# Precompiled headers (tests/CMakeLists.txt) are cached only so: nothing
-# here uses __DATE__ or __TIME__.
+# What uses a precompiled header (CMakeLists.txt) is cached only so:
+# nothing here uses __DATE__ or __TIME__.
 export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
 # qttranslations5-l10n: Qt's standard buttons and dialogs in French.
 BUILD_PACKAGES="cmake make g++ ccache qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev fonts-dejavu-core qttranslations5-l10n"
