@@ -37,11 +37,12 @@ class TestSwapEndToEnd : public QObject
     QDialog *preview() const
     {
         QDialog *dialog = nullptr;
-        QTest::qWaitFor([&] {
+        // Null when it never came: the caller's check says so.
+        const bool shown = QTest::qWaitFor([&] {
             dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             return dialog && dialog->objectName() == "DLG_WritePreview";
         }, ChainMs);
-        return dialog;
+        return shown ? dialog : nullptr;
     }
     void load()
     {
