@@ -5,8 +5,12 @@ BUILD_DIR="${KOVRIM_BUILD_DIR:-$ROOT/build}"
 # hashed relative to the clone, so that another clone reuses it.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
 export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
-# qttranslations5-l10n: Qt's standard buttons and dialogs in French.
-BUILD_PACKAGES="cmake make g++ ccache qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev fonts-dejavu-core qttranslations5-l10n"
+# qttranslations5-l10n: Qt's standard buttons and dialogs in French;
+# libqt5sql5-sqlite: the ledger's database driver.
+BUILD_PACKAGES="cmake make g++ ccache qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5sql5-sqlite fonts-dejavu-core qttranslations5-l10n"
+# The ledger's tests alter a row with the sqlite3 tool and read the closing's
+# PDF back as text.
+TEST_PACKAGES="sqlite3 poppler-utils"
 
 missing_packages() {
     local pkg
