@@ -11,6 +11,7 @@
 class CliOutput;
 class ConfigModel;
 class ConfigSaveJob;
+class Ledger;
 class ReaderJob;
 class ReaderSession;
 
@@ -35,6 +36,15 @@ private:
     int clockSet();
     int clockCheck();
     int badgeRead();
+    int ledgerExport();
+    int ledgerVerify();
+    int ledgerPending();
+
+    // The ledger (cli/cliledger.cpp): opened before a command that writes
+    // to a reader, so that nothing is written unrecorded; the write's
+    // outcome recorded after it.
+    int ledgerOpen();
+    void ledgerRecord(int status);
 
     // 0 once the port is open, else the exit status (said why).
     int openPort();
@@ -56,6 +66,8 @@ private:
     CliOutput &m_out;
     QString m_port;
     std::unique_ptr<ReaderSession> m_session;
+    std::unique_ptr<Ledger> m_ledger;
+    QStringList m_ledgerNotes;  // the jobs' outcome and journal lines
 };
 
 #endif
