@@ -35,6 +35,9 @@ public:
     void importCsv();
     void exportCsv();
     QString filePath() const;
+    // The write and its check, for those who follow their runs (the ledger).
+    const BlackListWriteJob &writeJob() const { return m_write; }
+    const BlackListReadJob &checkJob() const { return m_check; }
 
 signals:
     // Results (a job's outcome, what failed, the page's own results).

@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QSysInfo>
 #include <QVariant>
 
@@ -132,8 +133,10 @@ QString Bounded(const QString &text)
     return text.left(DetailMaxChars);
 }
 
-// The row of a query made of Columns (then, optionally, the status).
-LedgerEntry EntryOf(const QSqlQuery &query, bool withStatus)
+// The row of a query (or a record) made of Columns (then, optionally,
+// the status).
+template <class Row>
+LedgerEntry EntryOf(const Row &query, bool withStatus)
 {
     LedgerEntry entry;
     entry.seq = query.value(0).toLongLong();
@@ -623,6 +626,11 @@ std::optional<LedgerEntry> Ledger::entry(qint64 seq)
     return EntryOf(query, false);
 }
 
+LedgerEntry Ledger::FromRecord(const QSqlRecord &record)
+{
+    return EntryOf(record, record.count() > 20);
+}
+
 QString Ledger::SelectSql(const LedgerFilter &filter, QVariantList *binds)
 {
     return Select(filter, binds, false);
@@ -743,4 +751,17 @@ LedgerVerification Ledger::verify()
         expectedSeq = row.seq + 1;
     }
     return result;
+}
+
+QStringList Ledger::operators()
+{
+    QStringList names;
+    if (!m_open && !open())
+        return names;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (query.exec(QStringLiteral("SELECT DISTINCT operator FROM entries ORDER BY operator")))
+        while (query.next())
+            names << query.value(0).toString();
+    return names;
 }

@@ -10,6 +10,7 @@
 #include "ledger/ledgerentry.h"
 
 class QSqlDatabase;
+class QSqlRecord;
 
 // The operator's record of every money operation and every reader write:
 // one SQLite file shared by the window and any number of kovrim-cli
@@ -78,6 +79,10 @@ public:
     // first), with its bound values in order.
     static QString SelectSql(const LedgerFilter &filter, QVariantList *binds);
     QSqlDatabase database() const;
+    // A row of SelectSql's result.
+    static LedgerEntry FromRecord(const QSqlRecord &record);
+    // The operators named in the ledger, in alphabetical order.
+    QStringList operators();
 
     // The SHA-256 (hex) of a row chained to the previous row's.
     static QByteArray RowHash(const QByteArray &previousHash, const LedgerEntry &entry);

@@ -41,6 +41,19 @@ LedgerClosingSummary LedgerClosingPrepare(Ledger &ledger);
 // Writes the closing row; false with *error when the ledger refused it.
 LedgerResult LedgerClosingRecord(Ledger &ledger, const LedgerClosingSummary &summary);
 
+// What a closing's printed report shows.
+struct LedgerClosingReport {
+    QString site;
+    QString reader;
+    QString operatorName;
+    LedgerClosingSummary summary;
+    LedgerEntry closing;  // its row: number, time, hash
+};
+// The report as a document (HTML for a text document of the window).
+QString LedgerClosingHtml(const LedgerClosingReport &report);
+// The question asked before a closing: its totals, and that it is final.
+QString LedgerClosingQuestion(const LedgerClosingSummary &summary);
+
 // Where a closing's report goes: clotures/ of the operator's folder, the
 // file named by its time and row ("cloture-20261208-174500-812.pdf").
 QString LedgerClosingFolder();
