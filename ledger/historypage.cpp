@@ -122,8 +122,10 @@ void HistoryPage::prepare()
         connect(date, &QDateEdit::dateChanged, this, &HistoryPage::refresh);
     // The page is brought up to date when it is shown, not at each write.
     connect(ui->ONG_Main, &QTabWidget::currentChanged, this, [this] {
-        if (m_refreshPending && ui->ONG_Main->currentWidget() == ui->ONG_Historique)
+        if (m_refreshPending && ui->ONG_Main->currentWidget() == ui->ONG_Historique) {
+            refreshOperators();
             refresh();
+        }
     });
 }
 
@@ -204,7 +206,6 @@ void HistoryPage::refresh()
     m_refreshPending = false;
     if (!m_view.isOpen())
         return;
-    refreshOperators();
     QVariantList binds;
     QSqlQuery query(m_view.database());
     query.prepare(Ledger::SelectSql(filter(), &binds));
@@ -302,6 +303,7 @@ void HistoryPage::closeShift()
     else
         emit journal(tr("Clôture de caisse : %1 ; rapport PDF impossible à écrire : %2").arg(totals, error));
     refreshClosings();
+    refreshOperators();
     changed();
 }
 
