@@ -16,7 +16,8 @@ for arg in "$@"; do
         *) echo "usage: $0 [--sanitize] [--build-only]" >&2; exit 2 ;;
     esac
 done
-install_missing $BUILD_PACKAGES $TEST_PACKAGES
+install_missing $BUILD_PACKAGES
+NO_RECOMMENDS=1 install_missing $TEST_PACKAGES
 if [ $sanitize = 1 ]; then
     BUILD_DIR="${KOVRIM_SANITIZE_BUILD_DIR:-$ROOT/build-sanitize}"
     build_project -DKOVRIM_SANITIZE=ON -DKOVRIM_BENCHMARKS=OFF

@@ -175,6 +175,7 @@ void MainWindow::PagesPrepare()
     connect(Config, &ConfigPage::stepLine, this, &MainWindow::DebugStepShow);
     connect(BlackList, &BlackListPage::stepLine, this, &MainWindow::DebugStepShow);
     connect(Tools, &ToolsPage::stepLine, this, &MainWindow::DebugStepShow);
+    connect(Tools, &ToolsPage::badgeFormatted, this, &MainWindow::BadgeFormClear);
 }
 
 // The system's ports, the preferred one first, and the operator's choice

@@ -26,6 +26,7 @@ const QList<CommandShape> &Commands()
         {"config-write", true, {"--dry-run", "--backup-dir"}},
         {"blacklist-read", true, {}},
         {"blacklist-write", true, {"--allow-empty"}},
+        {"blacklist-diff", true, {}},
         {"clock-set", false, {"--check"}},
         {"badge-read", false, {"--wait"}},
         {"ledger-export", true, {"--from", "--to"}},
@@ -234,6 +235,8 @@ QString CliHelp()
         "  blacklist-read FICHIER    liste noire du lecteur dans un fichier (- : sortie standard)\n"
         "  blacklist-write FICHIER   envoie la liste noire du fichier, puis la relit\n"
         "      --allow-empty         accepte un fichier vide (qui efface la liste du lecteur)\n"
+        "  blacklist-diff FICHIER    entrées à ajouter et à retirer pour que la liste noire du\n"
+        "                            lecteur soit celle du fichier (liste noire ou CSV)\n"
         "  clock-set                 met le lecteur à la date et à l'heure du PC\n"
         "      --check               lit seulement l'heure du lecteur et affiche l'écart\n"
         "  badge-read                attend un badge, le lit, affiche ses champs (clé=valeur)\n"
@@ -255,7 +258,8 @@ QString CliHelp()
         "  -V, --version             la version\n"
         "\n"
         "Codes de sortie :\n"
-        "  0 fait   10 config-diff : différences   1 refus du lecteur   2 pas de réponse\n"
+        "  0 fait   10 config-diff, blacklist-diff : différences\n"
+        "  1 refus du lecteur   2 pas de réponse\n"
         "  3 port impossible à ouvrir ou perdu   4 la relecture diffère de l'écriture,\n"
         "  ou ledger-verify : historique altéré\n"
         "  64 ligne de commande incorrecte   65 fichier d'entrée illisible\n"

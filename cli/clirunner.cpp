@@ -54,6 +54,8 @@ int CliRunner::dispatch()
         return blacklistRead();
     if (command == QLatin1String("blacklist-write"))
         return blacklistWrite();
+    if (command == QLatin1String("blacklist-diff"))
+        return blacklistDiff();
     if (command == QLatin1String("clock-set"))
         return m_options.check ? clockCheck() : clockSet();
     if (command == QLatin1String("badge-read"))

@@ -33,6 +33,7 @@ private:
     int configWrite();
     int blacklistRead();
     int blacklistWrite();
+    int blacklistDiff();
     int clockSet();
     int clockCheck();
     int badgeRead();
@@ -58,6 +59,9 @@ private:
     int configChanges(QList<ConfigLine> *lines, ConfigModel &model);
     void reportDryRun(const ConfigModel &model);
     void reportWrite(const ConfigSaveJob &job);
+    // The entries of the command's blacklist FILE (a CSV when its name ends
+    // in .csv) and its rows, normalised; 65 when it cannot be sent.
+    int readBlackListInput(QStringList *entries, QList<QStringList> *rows);
     // Writes `content` to the command's FILE ("-": standard output).
     int writeOutput(const QByteArray &content);
     QString inputPath() const;

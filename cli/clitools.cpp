@@ -69,26 +69,10 @@ int CliRunner::blacklistRead()
 
 int CliRunner::blacklistWrite()
 {
-    QList<QStringList> rows;
-    QString refusal;
-    if (!BlackListFileRead(inputPath(), &rows, &refusal)) {
-        m_out.message(refusal.isEmpty()
-                          ? tr("Fichier %1 illisible : ouverture impossible.").arg(m_options.file)
-                          : tr("Fichier %1 illisible : %2.").arg(m_options.file, refusal));
-        return CliExit::InputFile;
-    }
-    // The same rules as the window's: an invalid row stops the whole
-    // transfer, empty rows and repeats are not sent.
-    rows = BlackListRowsNormalise(rows);
     QStringList entries;
-    int invalidRow = -1;
-    if (!BlackListTransferEntries(rows, &entries, &invalidRow)) {
-        m_out.message(tr("Fichier %1 : ligne %2 invalide (%3).")
-                          .arg(m_options.file)
-                          .arg(invalidRow + 1)
-                          .arg(BlackListRowFaults(rows.at(invalidRow)).first().reason));
-        return CliExit::InputFile;
-    }
+    QList<QStringList> rows;
+    if (const int status = readBlackListInput(&entries, &rows))
+        return status;
     // A truncated export must not wipe a fleet's blacklist overnight.
     if (entries.isEmpty() && !m_options.allowEmpty) {
         m_out.message(tr("Fichier %1 vide : la liste noire du lecteur serait effacée "

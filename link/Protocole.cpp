@@ -6,8 +6,10 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSerialPort>
+#include <algorithm>
 #include <cstring>
 
+#include "link/answerkind.h"
 #include "link/commands.h"
 
 quint8 PollSpinner = 0;
@@ -26,6 +28,10 @@ constexpr qint64 ReconnectEveryMs = 2000;
 // Bytes a request frame puts on the line: STX, two letters, payload, ETX
 // and three closing bytes.
 constexpr qint64 FrameOverheadBytes = 7;
+// The longest answer frame the engine takes, sent at 9600 baud: what a
+// reader still answering a timed-out request may yet put on the line.
+constexpr qint64 LongestAnswerMs =
+    (qint64(FrameOverheadBytes) + qint64(RxFrameParser::BodyMax)) * QProtocole::ByteNs9600 / 1000000;
 
 qint64 LineByteNsFor(const QString &name)
 {
@@ -334,7 +340,7 @@ void QProtocole::LowIdle()
 {
     if (Port->waitForReadyRead(IdleWaitMs) || Port->bytesAvailable() > 0)
         LowState = LOW_RECEIVE;
-    else if (TxFrame.TxPending.load(std::memory_order_acquire))
+    else if (TxFrame.TxPending.load(std::memory_order_acquire) && LineQuietForSend())
         LowState = LOW_SEND;
     ClearPortError();
 }
@@ -415,6 +421,7 @@ void QProtocole::LowReceive()
     while (Port->getChar(&byte)) {
         ByteSeenThisPass = true;
         RxTimer.start();
+        LineActivity();
         switch (RxFrame.feed(byte)) {
         case RxFrameParser::Step::Start:
             qDebug("ContolLow->Rcv STX");
@@ -470,16 +477,39 @@ void QProtocole::AnswerCompletion()
     } else if (Cmd.IsWaiting.load(std::memory_order_acquire)
                && Cmd.CmdTimer.elapsed() > qint64(Cmd.TimeOutMs)) {
         AfterTimeout = true;
+        LineActivity();
         EndOutstandingRequest();
     }
 }
 
-// Only a frame received after the request went out, and begun late enough
-// to follow it, answers it.
+void QProtocole::LineActivity()
+{
+    QuietClock.start();
+}
+
+// After a time-out the reader may still be answering: the next request
+// waits until the line has been quiet for the longest answer frame, so that
+// the late answer is read and dropped before it goes. The wait is bounded:
+// the request keeps half its time-out for its own answer, even with a
+// reader that never stops talking.
+bool QProtocole::LineQuietForSend() const
+{
+    if (!AfterTimeout)
+        return true;
+    // Read after TxPending: the request's fields are those of this request.
+    const qint64 halfTimeoutMs = qint64(Cmd.TimeOutMs) / 2;
+    const qint64 quietMs = std::min(LongestAnswerMs, halfTimeoutMs);
+    return QuietClock.elapsed() >= quietMs || Cmd.CmdTimer.elapsed() >= halfTimeoutMs;
+}
+
+// Only a frame received after the request went out, begun late enough to
+// follow it, and of a kind that can answer it, answers it.
 bool QProtocole::FrameAnswersRequest() const
 {
     return RxFrame.type() != Cmd::AnswerDebug && Cmd.IsWaiting.load(std::memory_order_acquire)
-           && !TxFrame.TxPending.load(std::memory_order_acquire) && !AfterTimeout && !FrameEarly;
+           && !TxFrame.TxPending.load(std::memory_order_acquire) && !AfterTimeout && !FrameEarly
+           && AnswerFitsRequest(TxFrame.Header1, TxFrame.Header2, RxFrame.status(), RxFrame.body(),
+                                RxFrame.bodyLength());
 }
 
 void QProtocole::TraceReceived(bool answersRequest)

@@ -121,6 +121,8 @@ private:
     void RefuseRequest(unsigned int arg);
     void EndOutstandingRequest();
     bool FrameAnswersRequest() const;
+    void LineActivity();
+    bool LineQuietForSend() const;
 
     QSerialPort *Port = nullptr;   // created and used by the engine thread only
     mutable QMutex Mutex;
@@ -140,6 +142,9 @@ private:
     // a frame that begins before the next request can have reached the
     // reader cannot be that request's answer.
     bool AfterTimeout = false;
+    // Restarted at a time-out and at every byte: how long the line has been
+    // quiet, which the next send after a time-out waits for.
+    QElapsedTimer QuietClock;
     QElapsedTimer SendClock;
     qint64 EarlyWindowNs = 0;
     bool FrameEarly = false;

@@ -23,6 +23,10 @@ for extra in "$B"/bench_*; do
     case "$(basename "$extra")" in bench_enginecpu|bench_startup) continue ;; esac
     [ -f "$extra" ] && [ -x "$extra" ] && run "$extra"
 done
+# A fleet through Ansible: where ansible-core is installed (./test.sh does).
+if command -v ansible-playbook >/dev/null; then
+    run "$ROOT/bench/bench_ansible.sh"
+fi
 echo
 printf '| %s | %s | %s | %s |\n' "Mesure" "Valeur" "Cible" "Atteinte"
 printf '|---|---|---|---|\n'

@@ -8,9 +8,11 @@ export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
 # qttranslations5-l10n: Qt's standard buttons and dialogs in French;
 # libqt5sql5-sqlite: the ledger's database driver.
 BUILD_PACKAGES="cmake make g++ ccache qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5sql5-sqlite fonts-dejavu-core qttranslations5-l10n"
-# The ledger's tests alter a row with the sqlite3 tool and read the closing's
-# PDF back as text.
-TEST_PACKAGES="sqlite3 poppler-utils"
+# Only the tests need these (ansible-core: the Ansible collection driven by
+# ansible-playbook; sqlite3: the ledger's tests alter a row behind its back;
+# poppler-utils: they read the closing's PDF back as text); installed
+# without their recommended packages.
+TEST_PACKAGES="ansible-core sqlite3 poppler-utils"
 
 missing_packages() {
     local pkg
@@ -19,6 +21,7 @@ missing_packages() {
     done
 }
 
+# NO_RECOMMENDS=1: without the recommended packages.
 install_missing() {
     local missing
     missing=$(missing_packages "$@")
@@ -28,7 +31,7 @@ install_missing() {
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
     # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq ${NO_RECOMMENDS:+--no-install-recommends} $missing
 }
 
 build_project() {

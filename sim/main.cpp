@@ -182,7 +182,10 @@ int main(int argc, char *argv[])
         QStringLiteral("Continuer quand l'entrée standard se ferme."));
     parser.addOption(linkOption);
     parser.addOption(badgeOption);
+    const QCommandLineOption pacedOption(QStringLiteral("paced"),
+        QStringLiteral("Cadencer la ligne comme un vrai lecteur à 9600 bauds."));
     parser.addOption(stayOption);
+    parser.addOption(pacedOption);
     for (const FaultOption &fault : FaultOptions) {
         const QString description = QString::fromUtf8(fault.description);
         if (fault.valueName)
@@ -209,6 +212,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "Lien impossible : %s\n", error.toLocal8Bit().constData());
         return 1;
     }
+    sim.setPacing(parser.isSet(pacedOption));
     if (!installSignalHandlers(&app))
         std::fprintf(stderr, "Signaux non interceptés : le lien restera en place\n");
 

@@ -1,6 +1,8 @@
 #include "tools/cardaccess.h"
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <climits>
 
 #include "util/textutil.h"
 
@@ -193,6 +195,48 @@ bool ValueFromBlock(const BlockBytes &block, qint32 *value, quint8 *address)
     *value = qint32(v);
     *address = a;
     return true;
+}
+
+namespace {
+// Digits only: no sign, no decimal part, no exponent.
+bool WholeAmount(const QString &text, QString *normalized)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || trimmed.size() > 10)
+        return false;
+    for (const QChar c : trimmed)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    const qint64 value = trimmed.toLongLong();
+    if (value < 1 || value > INT_MAX)
+        return false;
+    *normalized = QString::number(value);
+    return true;
+}
+
+QString Refusal(const char *text)
+{
+    return QCoreApplication::translate("ToolsPage", text);
+}
+}
+
+BlockChangeCheck BlockChangeChecked(int block, BlockChange change, const QString &typed)
+{
+    BlockChangeCheck check;
+    if (block == 0) {
+        check.refusal = Refusal("Erreur->Bloc 0 en lecture seule");
+    } else if (IsTrailerBlock(block)) {
+        check.refusal = Refusal("Erreur->Bloc trailer : utiliser Trailer");
+    } else if (change == BlockChange::Write) {
+        BlockBytes bytes{};
+        if (ByteItems(typed, bytes.data(), BlockSize))
+            check.data = ByteText(bytes.data(), BlockSize);
+        else
+            check.refusal = Refusal("Erreur->Donnée non valide : 16 octets \"0x..\" attendus");
+    } else if (!WholeAmount(typed, &check.data)) {
+        check.refusal = Refusal("Erreur->Valeur non valide : entier de 1 à 2147483647");
+    }
+    return check;
 }
 
 bool SingleField(const QString &text)

@@ -72,6 +72,18 @@ bool KeyText(const QString &text, QString *normalized);
 // hold control characters that would cut the frame.
 bool SingleField(const QString &text);
 
+// What a write, an increment or a decrement of a block would send. Block 0
+// holds the maker's data and a trailer holds keys and access bits (the
+// trailer section writes those): neither is changed here. Write data is
+// exactly 16 byte items; a value change a whole amount from 1 to
+// 2147483647, as the card's value blocks count.
+enum class BlockChange { Write, Increment, Decrement };
+struct BlockChangeCheck {
+    QString refusal;  // why nothing may be sent, in the page's words; empty: it may
+    QString data;     // the data field as it is sent
+};
+BlockChangeCheck BlockChangeChecked(int block, BlockChange change, const QString &typed);
+
 // Payloads of the 'R' family; keyB selects key B for the authentication.
 QString BlockReadPayload(int block, bool keyB, const QString &key);
 QString BlockWritePayload(int block, bool keyB, const QString &key, const QString &data);

@@ -106,18 +106,7 @@ void ToolsPage::writeBlock()
     QString key;
     if (!BlockCommandPrepare("WRITE Cmd Read", &block, &key, "TEST ISOK OFF"))
         return;
-    // Sixteen raw bytes make unchecked access bits; the trailer section
-    // builds them from the boxes.
-    if (IsTrailerBlock(block)) {
-        ui->SAI_ReaderRcv->setText(tr("Erreur->Bloc trailer : utiliser Trailer"));
-        return;
-    }
-    const QString payload =
-        BlockWritePayload(block, ui->CKB_KeyType->isChecked(), key, ui->SAI_ReaderSnd->text());
-    if (DataFits(payload, ui->SAI_ReaderRcv)
-        && CommandSend(Cmd::FamilyRaw, Cmd::RawWrite, payload, ARG_COUPLEUR_BLOCK_RESULT,
-                       CmdTimeout::Raw))
-        m_blockReadPending = false;
+    BlockChangeSend(Cmd::RawWrite, block, key, BlockChange::Write);
 }
 
 void ToolsPage::changeValue(bool increment)
@@ -127,11 +116,26 @@ void ToolsPage::changeValue(bool increment)
     if (!BlockCommandPrepare(increment ? "READER Cmd Increment" : "READER Cmd Decrement", &block,
                              &key))
         return;
-    const QString payload = BlockValuePayload(block, ui->CKB_KeyType->isChecked(), key, increment,
-                                              ui->SAI_ReaderSnd->text());
+    BlockChangeSend(increment ? Cmd::RawIncrement : Cmd::RawDecrement, block, key,
+                    increment ? BlockChange::Increment : BlockChange::Decrement);
+}
+
+// Only what the card can take goes out; anything else is named and sent
+// nowhere.
+void ToolsPage::BlockChangeSend(char c2, int block, const QString &key, BlockChange change)
+{
+    const BlockChangeCheck check = BlockChangeChecked(block, change, ui->SAI_ReaderSnd->text());
+    if (!check.refusal.isEmpty()) {
+        ui->SAI_ReaderRcv->setText(check.refusal);
+        return;
+    }
+    const bool keyB = ui->CKB_KeyType->isChecked();
+    const QString payload =
+        change == BlockChange::Write
+            ? BlockWritePayload(block, keyB, key, check.data)
+            : BlockValuePayload(block, keyB, key, change == BlockChange::Increment, check.data);
     if (DataFits(payload, ui->SAI_ReaderRcv)
-        && CommandSend(Cmd::FamilyRaw, increment ? Cmd::RawIncrement : Cmd::RawDecrement, payload,
-                       ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw))
+        && CommandSend(Cmd::FamilyRaw, c2, payload, ARG_COUPLEUR_BLOCK_RESULT, CmdTimeout::Raw))
         m_blockReadPending = false;
 }
 
@@ -219,9 +223,36 @@ void ToolsPage::defaultKeys()
 
 void ToolsPage::formatBadge()
 {
+    if (!m_session.engine().Cmd.IsFree.load(std::memory_order_acquire) || !FormatConfirmed())
+        return;
+    // The slot may have been taken while the question was open.
     if (CommandSend(Cmd::FamilyBadge, Cmd::BadgeFormat, QString(), ARG_BADGE_FORMAT_RESULT,
                     CmdTimeout::BadgeFormat))
         ui->SAI_CeationSecuriteResult->setText(tr("Formatage ..."));
+    else
+        ui->SAI_CeationSecuriteResult->setText(tr("Lecteur occupé : réessayer"));
+}
+
+// A format wipes the badge's record and its credit for good: the operator
+// is told which badge the form names and the balance read from it.
+bool ToolsPage::FormatConfirmed()
+{
+    const QString uid = ui->SAI_UID->text().trimmed();
+    const QString question =
+        uid.isEmpty()
+            ? tr("Formater le badge présent sur le lecteur ? Son contenu et son crédit seront effacés.")
+            : tr("Formater le badge %1 ? Son contenu et son crédit seront effacés.").arg(uid);
+    QMessageBox box(QMessageBox::Warning, tr("Attention"), question,
+                    QMessageBox::Yes | QMessageBox::No, m_window);
+    box.button(QMessageBox::Yes)->setText(tr("Oui"));
+    box.button(QMessageBox::No)->setText(tr("Non"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    // In creation mode the form's credit is the one to write, not a balance.
+    const QString balance = ui->SAI_Credit->text().trimmed();
+    if (!uid.isEmpty() && !balance.isEmpty() && !ui->BTN_BadgeCreate->isChecked())
+        box.setInformativeText(tr("Solde lu sur ce badge : %1").arg(balance));
+    return box.exec() == QMessageBox::Yes;
 }
 
 void ToolsPage::CoupleurBlockResultProcess(const ReaderAnswer &reply)
@@ -261,8 +292,10 @@ void ToolsPage::TrailerReadResultProcess(const ReaderAnswer &reply)
     // Anything but sixteen bytes would tick boxes and fill keys from noise,
     // ready to be written back.
     TrailerBytes trailer{};
-    if (!ok || status != Cmd::StatusOk || !BlockFromAnswer(answer, &trailer))
+    if (!ok || status != Cmd::StatusOk || !BlockFromAnswer(answer, &trailer)) {
+        TrailerFieldsClear();
         return;
+    }
     qDebug("ARG_COUPLEUR READ CMD **%x %x %x****", trailer[7], trailer[8], trailer[9]);
     const AccessBits bits = AccessBitsFromTrailer(trailer);
     const AccessBoxes boxes = Boxes(ui);
@@ -278,6 +311,17 @@ void ToolsPage::TrailerReadResultProcess(const ReaderAnswer &reply)
         ui->SAI_KeyB->clear();
 }
 
+// What a failed read would have filled: left as it was, the previous
+// sector's keys and bits would be ready to go to this one.
+void ToolsPage::TrailerFieldsClear()
+{
+    ui->SAI_KeyA->clear();
+    ui->SAI_KeyB->clear();
+    for (const auto &row : Boxes(ui))
+        for (QCheckBox *box : row)
+            box->setChecked(false);
+}
+
 void ToolsPage::BadgeFormatResultProcess(const ReaderAnswer &reply)
 {
     const bool ok = reply.answered;
@@ -289,4 +333,7 @@ void ToolsPage::BadgeFormatResultProcess(const ReaderAnswer &reply)
         ui->SAI_CeationSecuriteResult->setText(tr("Formatage->ECHEC(Sector=") + answer + ")");
     else
         ui->SAI_CeationSecuriteResult->setText(tr("Formatage->OK"));
+    // Even a refused or unanswered format may have wiped sectors: the
+    // form no longer says what the badge holds.
+    emit badgeFormatted();
 }

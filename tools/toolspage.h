@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "link/commandchain.h"
+#include "tools/cardaccess.h"
 #include "tools/clockjob.h"
 
 namespace Ui {
@@ -48,14 +49,19 @@ signals:
     void journal(const QString &text);
     // Each step of the clock setting, for the debug pane.
     void stepLine(const QString &text);
+    // A format went to the badge: what the badge form shows of it is gone.
+    void badgeFormatted();
 
 private:
     bool CommandSend(char c1, char c2, const QString &payload, unsigned int arg,
                      unsigned int timeoutMs);
     bool BlockCommandPrepare(const char *debugLine, int *block, QString *key,
                              const char *blockErrorLine = nullptr);
+    void BlockChangeSend(char c2, int block, const QString &key, BlockChange change);
     bool TrailerCommandPrepare(const char *debugLine, int *block, QString *key);
     bool LockConfirmed(int sector);
+    void TrailerFieldsClear();
+    bool FormatConfirmed();
     void clockEnded(JobOutcome outcome);
 
     QWidget *m_window;

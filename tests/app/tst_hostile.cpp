@@ -291,11 +291,10 @@ private slots:
                 sent("configuration value" + n, "BTN_ReaderConfigSave", "param 3.0.1", v, "VP", 1, 0,
                      ValuePutPayload("3.0.1", v));
             const bool oneField = v != Semicolon && v != Control && v != Long;
-            if (oneField)
-                sent("block data" + n, "BTN_ReaderWrite", "SAI_ReaderSnd", v, "RW", 4, 3, v);
-            else
-                refused("block data" + n, "BTN_ReaderWrite", "SAI_ReaderSnd", v, "SAI_ReaderRcv",
-                        v == Long ? "Erreur->Donnée trop longue" : "Erreur->Donnée non valide");
+            // None of them is the 16 bytes a block holds.
+            refused("block data" + n, "BTN_ReaderWrite", "SAI_ReaderSnd", v, "SAI_ReaderRcv",
+                    v == Semicolon || v == Control ? "Erreur->Donnée non valide"
+                                                   : "Erreur->Donnée non valide : 16 octets \"0x..\" attendus");
             if (oneField)
                 sent("output test duration" + n, "BTN_TestC1", "SAI_TestDurationImpulsion", v, "VP", 1, 0,
                      "12.255.7.0=" + v);

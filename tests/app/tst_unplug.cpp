@@ -183,7 +183,9 @@ private slots:
         w->sim.present("credit");
         w->button("BTN_TraillerDefault")->click();
         w->field("SAI_BlockNumber")->setText("4");
-        w->field("SAI_ReaderSnd")->setText("1");
+        // What each block command takes: 16 bytes to write, an amount to add.
+        w->field("SAI_ReaderSnd")->setText(button == "BTN_ReaderWrite" ? QString("0x00 ").repeated(16).trimmed()
+                                                                      : QString("1"));
         w->field("SAI_Sector")->setText("1");
         w->button("CKB_C3B3")->setChecked(true);  // access bits that lock nothing
         w->field("SAI_TestDurationImpulsion")->setText("50");

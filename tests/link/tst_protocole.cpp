@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "link/Protocole.h"
+#include "link/answerkind.h"
 #include "link/commands.h"
 
 namespace {
@@ -304,6 +305,11 @@ private slots:
     void debugFrameDuringRequest();
     void lateAnswerNotTakenForTheNext_data();
     void lateAnswerNotTakenForTheNext();
+    void answerKinds_data();
+    void answerKinds();
+    void lineQuietAfterTimeout_data();
+    void lineQuietAfterTimeout();
+    void talkativeReaderStillGetsTheRequest();
     void requestWaitsWhileReaderStreams_data();
     void requestWaitsWhileReaderStreams();
     void codeZeroRequest_data();
@@ -608,6 +614,120 @@ void TestProtocole::lateAnswerNotTakenForTheNext()
     QCOMPARE(engine->CmdAnswer(ok, status, text), quint8(1));
     QVERIFY(ok);
     QCOMPARE(text, frameTaken ? QString("late") : QString("fresh"));
+}
+
+void TestProtocole::answerKinds_data()
+{
+    QTest::addColumn<QByteArray>("letters");
+    QTest::addColumn<char>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("fits");
+    const QByteArray record = "UID=04A1B2C3;Usr=41;Cn0=1500";
+    const QByteArray poll = "11100000;UID=04A1B2C3";
+    QTest::newRow("record to a transaction") << QByteArray("BT") << '0' << record << false;
+    QTest::newRow("record to a creation") << QByteArray("BN") << '0' << record << false;
+    QTest::newRow("record to a format, refused") << QByteArray("BF") << '3' << record << false;
+    QTest::newRow("record to a poll") << QByteArray("BS") << '0' << QByteArray("Cn0=15") << false;
+    QTest::newRow("poll answer to a read") << QByteArray("BR") << '0' << poll << false;
+    QTest::newRow("no-support poll answer to a read") << QByteArray("BR") << '0' << QByteArray("10") << false;
+    QTest::newRow("empty answer to a transaction") << QByteArray("BT") << '5' << QByteArray() << true;
+    QTest::newRow("format refusal names its sector") << QByteArray("BF") << '1' << QByteArray("3") << true;
+    QTest::newRow("poll answer to a poll") << QByteArray("BS") << '0' << poll << true;
+    QTest::newRow("record to a read") << QByteArray("BR") << '0' << record << true;
+    QTest::newRow("empty read answer: the page judges it") << QByteArray("BR") << '0' << QByteArray() << true;
+    QTest::newRow("read refusal, whatever its text") << QByteArray("BR") << '2' << QByteArray("12") << true;
+    QTest::newRow("other families are not judged") << QByteArray("VG") << '0' << record << true;
+}
+
+void TestProtocole::answerKinds()
+{
+    QFETCH(QByteArray, letters);
+    QFETCH(char, status);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, fits);
+    QCOMPARE(AnswerFitsRequest(letters.at(0), letters.at(1), status, body.constData(), std::size_t(body.size())),
+             fits);
+}
+
+// A re-read times out, its answer comes just after, and a debit is asked for
+// at once: the late record is never taken as the debit's answer, and the
+// reader's refusal that follows is.
+void TestProtocole::lineQuietAfterTimeout_data()
+{
+    QTest::addColumn<bool>("lateBeforeSend");
+    QTest::newRow("late answer at once: the debit waits for a quiet line") << true;
+    QTest::newRow("late answer after the debit went out: not its kind") << false;
+}
+
+void TestProtocole::lineQuietAfterTimeout()
+{
+    QFETCH(bool, lateBeforeSend);
+    const QByteArray late = frame('A', '0', "UID=04A1B2C3;Usr=41;Cn0=1500");
+    const QByteArray debit = "Cnt=1;Trt=2;Tra=100";
+
+    QVERIFY(openLink());
+    int mark = rec->size();
+    QCOMPARE(engine->CmdRequest('B', 'R', QString(), ARG_BADGE_READ_RESULT, 300), quint8(QProtocole::REQ_QUEUED));
+    QCOMPARE(reader.nextFrame(3000), request('B', 'R', ""));
+    QVERIFY(rec->waitFor(Recorder::data(2, ARG_BADGE_READ_RESULT), 3000, mark) >= 0);
+    bool ok = true;
+    char status = 0;
+    QString text;
+    QCOMPARE(engine->CmdAnswer(ok, status), quint8(1));
+    QVERIFY(!ok);
+
+    mark = rec->size();
+    QElapsedTimer sinceLate;
+    sinceLate.start();
+    if (lateBeforeSend)
+        QVERIFY(reader.send(late));
+    QCOMPARE(engine->CmdRequest('B', 'T', debit, ARG_TRANSACTION_RESULT, 4000), quint8(QProtocole::REQ_QUEUED));
+    QCOMPARE(reader.nextFrame(4000), request('B', 'T', debit));
+    // The longest answer frame at 9600 baud lasts about a second.
+    QVERIFY2(sinceLate.elapsed() >= 900, qPrintable(QString::number(sinceLate.elapsed())));
+    if (!lateBeforeSend)
+        QVERIFY(reader.send(late));
+    QVERIFY(rec->waitFor(Recorder::debug("PB=>UID=04A1B2C3;Usr=41;Cn0=1500"), 3000, mark) >= 0);
+    QVERIFY(engine->Cmd.IsWaiting.load());
+
+    QVERIFY(reader.send(frame('A', '5', "")));
+    QVERIFY(rec->waitFor(Recorder::data(2, ARG_TRANSACTION_RESULT), 3000, mark) >= 0);
+    QCOMPARE(engine->CmdAnswer(ok, status, text), quint8(1));
+    QVERIFY(ok);
+    QCOMPARE(status, '5');
+    QCOMPARE(rec->count(Recorder::data(2, ARG_TRANSACTION_RESULT), mark), 1);
+}
+
+// A reader that never stops talking after a time-out still gets the next
+// request, with half its time-out left for the answer.
+void TestProtocole::talkativeReaderStillGetsTheRequest()
+{
+    QVERIFY(openLink());
+    int mark = rec->size();
+    QCOMPARE(engine->CmdRequest('V', 'G', "1.0", ARG_CONFIG_GET_RESULT, 300), quint8(QProtocole::REQ_QUEUED));
+    QCOMPARE(reader.nextFrame(3000), request('V', 'G', "1.0"));
+    QVERIFY(rec->waitFor(Recorder::data(2, ARG_CONFIG_GET_RESULT), 3000, mark) >= 0);
+    bool ok = true;
+    char status = 0;
+    QCOMPARE(engine->CmdAnswer(ok, status), quint8(1));
+
+    mark = rec->size();
+    QElapsedTimer sinceRequest;
+    sinceRequest.start();
+    QCOMPARE(engine->CmdRequest('V', 'G', "2.0", ARG_CONFIG_GET_RESULT, 2000), quint8(QProtocole::REQ_QUEUED));
+    QByteArray sent;
+    for (int i = 0; sent.isEmpty() && sinceRequest.elapsed() < 4000; ++i) {
+        QVERIFY(reader.send(frame('D', '0', "chat" + QByteArray::number(i))));
+        sent = reader.nextFrame(100);
+    }
+    QCOMPARE(sent, request('V', 'G', "2.0"));
+    QVERIFY2(sinceRequest.elapsed() < 1900, qPrintable(QString::number(sinceRequest.elapsed())));
+    QVERIFY(reader.send(frame('V', '0', "7")));
+    QVERIFY(rec->waitFor(Recorder::data(2, ARG_CONFIG_GET_RESULT), 3000, mark) >= 0);
+    QString text;
+    QCOMPARE(engine->CmdAnswer(ok, status, text), quint8(1));
+    QVERIFY(ok);
+    QCOMPARE(text, QString("7"));
 }
 
 void TestProtocole::requestWaitsWhileReaderStreams_data()

@@ -7,8 +7,8 @@
 #include <QTimer>
 
 // An operator who agrees to every write: the configuration preview is
-// answered "Ecrire", the question before a blacklist write "Oui". Other
-// dialogs are left to the test.
+// answered "Ecrire", the questions before a blacklist write and a badge
+// format "Oui". Other dialogs are left to the test.
 class AgreeingOperator : public QObject
 {
 public:
@@ -33,7 +33,8 @@ private:
             ++previews;
             modal->findChild<QPushButton *>("BTN_WritePreviewWrite")->click();
         } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            if (box->text().startsWith(QLatin1String("Remplacer la liste noire du lecteur"))) {
+            if (box->text().startsWith(QLatin1String("Remplacer la liste noire du lecteur"))
+                || box->text().startsWith(QLatin1String("Formater le badge"))) {
                 ++questions;
                 box->button(QMessageBox::Yes)->click();
             }

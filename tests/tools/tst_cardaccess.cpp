@@ -230,6 +230,58 @@ private slots:
             QCOMPARE(got, normalized);
     }
 
+    // Only what a card can take is sent: the refusal, or the data field
+    // as it goes out.
+    void blockChanges_data()
+    {
+        QTest::addColumn<int>("block");
+        QTest::addColumn<int>("change");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("sent");
+        const int write = int(BlockChange::Write);
+        const int inc = int(BlockChange::Increment);
+        const int dec = int(BlockChange::Decrement);
+        const QString block0 = "Erreur->Bloc 0 en lecture seule";
+        const QString trailer = "Erreur->Bloc trailer : utiliser Trailer";
+        const QString data = "Erreur->Donnée non valide : 16 octets \"0x..\" attendus";
+        const QString value = "Erreur->Valeur non valide : entier de 1 à 2147483647";
+        QTest::newRow("write 16 bytes") << 1 << write << Value100 << "" << Value100;
+        QTest::newRow("write normalized") << 1 << write << Zeros16.toLower() + "  " << "" << Zeros16;
+        QTest::newRow("write 2 bytes") << 1 << write << "0x01 0x02" << data << "";
+        QTest::newRow("write 17 bytes") << 1 << write << Zeros16 + " 0x00" << data << "";
+        QTest::newRow("write nothing") << 1 << write << "" << data << "";
+        QTest::newRow("write text") << 1 << write << "bonjour" << data << "";
+        QTest::newRow("write block 0") << 0 << write << Zeros16 << block0 << "";
+        QTest::newRow("write trailer 3") << 3 << write << Zeros16 << trailer << "";
+        QTest::newRow("write trailer 63") << 63 << write << Zeros16 << trailer << "";
+        QTest::newRow("increment 1") << 5 << inc << "1" << "" << "1";
+        QTest::newRow("increment max") << 5 << inc << "2147483647" << "" << "2147483647";
+        QTest::newRow("increment leading zero") << 5 << inc << " 010 " << "" << "10";
+        QTest::newRow("increment over max") << 5 << inc << "2147483648" << value << "";
+        QTest::newRow("increment 0") << 5 << inc << "0" << value << "";
+        QTest::newRow("increment 1e3") << 5 << inc << "1e3" << value << "";
+        QTest::newRow("increment -5") << 5 << inc << "-5" << value << "";
+        QTest::newRow("increment +5") << 5 << inc << "+5" << value << "";
+        QTest::newRow("increment 12,50") << 5 << inc << "12,50" << value << "";
+        QTest::newRow("increment empty") << 5 << inc << "" << value << "";
+        QTest::newRow("increment block 0") << 0 << inc << "1" << block0 << "";
+        QTest::newRow("decrement 30") << 6 << dec << "30" << "" << "30";
+        QTest::newRow("decrement 12.5") << 6 << dec << "12.5" << value << "";
+        QTest::newRow("decrement trailer") << 7 << dec << "1" << trailer << "";
+    }
+    void blockChanges()
+    {
+        QFETCH(int, block);
+        QFETCH(int, change);
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        QFETCH(QString, sent);
+        const BlockChangeCheck check = BlockChangeChecked(block, BlockChange(change), typed);
+        QCOMPARE(check.refusal, refusal);
+        QCOMPARE(check.data, sent);
+    }
+
     void payloads()
     {
         QCOMPARE(BlockValuePayload(5, false, "K", true, "10"), QString("5;0;K;1;10"));

@@ -49,6 +49,7 @@ struct QuestionAnswerer {
     bool asked = false;
     QString title;
     QString text;
+    QString informative;
     QStringList buttons;
     QString defaultButton;
     QTimer timer;
@@ -69,6 +70,7 @@ struct QuestionAnswerer {
         asked = true;
         title = box->windowTitle();
         text = box->text();
+        informative = box->informativeText();
         for (QAbstractButton *button : box->buttons())
             buttons << button->text();
         buttons.sort();
@@ -121,6 +123,22 @@ class TestToolsEndToEnd : public QObject
     }
 
     int rawWrites() const { return w->sim.requestCount('R', 'W'); }
+
+    int blockChanges() const
+    {
+        return rawWrites() + w->sim.requestCount('R', 'I') + w->sim.requestCount('R', 'D');
+    }
+
+    // A badge read on the page "Clé/Carte", then read mode left and the
+    // engine's last poll over: the slot stays free.
+    void readBadgeOnTheBadgePage()
+    {
+        TextHistory protocol(edit("SAI_ProtocoleStatus"));
+        button("BTN_BadgeRead")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(edit("SAI_Credit")->text(), QString("15.00"), 10000);
+        button("BTN_BadgeRead")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(protocol.contains("Polling -> Stop") && slotFree(), 10000);
+    }
 
     // A request that was sent arrives before the answer to a later one.
     void letEarlierRequestsArrive()
@@ -399,6 +417,125 @@ private slots:
         w->sim.remove();
         clickAndWait("BTN_BadgeFormat");
         QCOMPARE(edit("SAI_CeationSecuriteResult")->text(), QString("Formatage->ECHEC(Sector=)"));
+    }
+
+    // What a card cannot take is named and never sent.
+    void blockChangesSendOnlyWhatACardTakes_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("refusal");
+        const QString bytes = "Erreur->Donnée non valide : 16 octets \"0x..\" attendus";
+        const QString amount = "Erreur->Valeur non valide : entier de 1 à 2147483647";
+        const QString block0 = "Erreur->Bloc 0 en lecture seule";
+        const QString trailer = "Erreur->Bloc trailer : utiliser Trailer";
+        QTest::newRow("write 2 bytes") << "BTN_ReaderWrite" << "1" << "0x01 0x02" << bytes;
+        QTest::newRow("write 17 bytes") << "BTN_ReaderWrite" << "1" << Data + " 0x00" << bytes;
+        QTest::newRow("write nothing") << "BTN_ReaderWrite" << "1" << "" << bytes;
+        QTest::newRow("write bonjour") << "BTN_ReaderWrite" << "1" << "bonjour" << bytes;
+        QTest::newRow("write block 0") << "BTN_ReaderWrite" << "0" << Data << block0;
+        QTest::newRow("increment 1e3") << "BTN_ReaderIncrement" << "5" << "1e3" << amount;
+        QTest::newRow("increment -5") << "BTN_ReaderIncrement" << "5" << "-5" << amount;
+        QTest::newRow("increment 12,50") << "BTN_ReaderIncrement" << "5" << "12,50" << amount;
+        QTest::newRow("increment empty") << "BTN_ReaderIncrement" << "5" << "" << amount;
+        QTest::newRow("increment block 0") << "BTN_ReaderIncrement" << "0" << "1" << block0;
+        QTest::newRow("decrement trailer") << "BTN_ReaderDecrement" << "7" << "1" << trailer;
+        QTest::newRow("decrement 2147483648") << "BTN_ReaderDecrement" << "5" << "2147483648" << amount;
+    }
+    void blockChangesSendOnlyWhatACardTakes()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, block);
+        QFETCH(QString, data);
+        QFETCH(QString, refusal);
+        edit("SAI_BlockNumber")->setText(block);
+        edit("SAI_ReaderSnd")->setText(data);
+        this->button(qPrintable(button))->click();
+        QVERIFY(slotFree());
+        QCOMPARE(edit("SAI_ReaderRcv")->text(), refusal);
+        letEarlierRequestsArrive();
+        QCOMPARE(blockChanges(), 0);
+    }
+
+    // The previous sector's keys and bits are not left ready to be written
+    // to the sector whose read failed.
+    void failedTrailerReadClearsKeysAndBoxes_data()
+    {
+        QTest::addColumn<bool>("unanswered");  // else refused (wrong key)
+        QTest::newRow("refused") << false;
+        QTest::newRow("unanswered") << true;
+    }
+    void failedTrailerReadClearsKeysAndBoxes()
+    {
+        QFETCH(bool, unanswered);
+        edit("SAI_Sector")->setText("0");
+        clickAndWait("BTN_TraillerRead");
+        QCOMPARE(edit("SAI_KeyB")->text(), Ff);
+        QCOMPARE(checkedBoxes(), QStringList("CKB_C3B3"));
+        edit("SAI_KeyA")->setText(Ka);
+
+        edit("SAI_Sector")->setText("1");
+        if (unanswered)
+            w->sim.failNext(ReaderSim::Fault::Mute, "RR");
+        else
+            edit("SAI_KeyToUsed")->setText(Ka);
+        clickAndWait("BTN_TraillerRead");
+        QCOMPARE(edit("SAI_TrailerReadResult")->text(),
+                 unanswered ? QString("Trailer->CMD ERREUR") : QString("Authentification refusée"));
+        QCOMPARE(edit("SAI_KeyA")->text(), QString());
+        QCOMPARE(edit("SAI_KeyB")->text(), QString());
+        QCOMPARE(checkedBoxes(), QStringList());
+    }
+
+    // A format wipes a customer's credit: it asks first, names the badge
+    // and its balance, and leaves no holder on the badge form.
+    void formatAsksFirst_data()
+    {
+        QTest::addColumn<bool>("readFirst");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("formatted");
+        QTest::newRow("badge read, Non") << true << "Non" << false;
+        QTest::newRow("badge read, Enter takes Non") << true << "Enter" << false;
+        QTest::newRow("nothing read, Escape") << false << "Escape" << false;
+        QTest::newRow("badge read, Oui") << true << "Oui" << true;
+        QTest::newRow("nothing read, Oui") << false << "Oui" << true;
+    }
+    void formatAsksFirst()
+    {
+        QFETCH(bool, readFirst);
+        QFETCH(QString, answer);
+        QFETCH(bool, formatted);
+        w->operatorAgrees.on = false;
+        if (readFirst)
+            readBadgeOnTheBadgePage();
+        QVERIFY(slotFree());
+
+        QuestionAnswerer question;
+        question.arm(answer);
+        button("BTN_BadgeFormat")->click();
+        QVERIFY(question.asked);
+        QCOMPARE(question.title, QString("Attention"));
+        QCOMPARE(question.text, readFirst ? QString("Formater le badge 04A1B2C3 ? Son contenu et son crédit "
+                                                    "seront effacés.")
+                                          : QString("Formater le badge présent sur le lecteur ? Son contenu et "
+                                                    "son crédit seront effacés."));
+        QCOMPARE(question.informative, readFirst ? QString("Solde lu sur ce badge : 15.00") : QString());
+        QCOMPARE(question.buttons, QStringList({"Non", "Oui"}));
+        QCOMPARE(question.defaultButton, QString("Non"));
+
+        if (formatted) {
+            QTRY_COMPARE_WITH_TIMEOUT(edit("SAI_CeationSecuriteResult")->text(), QString("Formatage->OK"), 5000);
+            QCOMPARE(w->sim.requestCount('B', 'F'), 1);
+            QCOMPARE(edit("SAI_Credit")->text(), QString());
+            QCOMPARE(edit("SAI_LastName")->text(), QString());
+        } else {
+            QVERIFY(slotFree());
+            letEarlierRequestsArrive();
+            QCOMPARE(w->sim.requestCount('B', 'F'), 0);
+            QCOMPARE(edit("SAI_CeationSecuriteResult")->text(), QString());
+            QCOMPARE(edit("SAI_Credit")->text(), readFirst ? QString("15.00") : QString());
+        }
     }
 
     void invalidFieldsSendNothing_data()
