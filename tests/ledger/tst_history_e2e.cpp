@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -97,6 +98,29 @@ private slots:
         QCOMPARE(table()->index(0, 4).data().toString(), QString("fait"));
         QCOMPARE(table()->index(0, 12).data().toString(), QString("Claire"));
         QCOMPARE(table()->index(0, 14).data().toString(), w->sim.slavePath());
+    }
+
+    // The write and its check, one row each, with what the jobs reported.
+    void blacklistWriteRecorded()
+    {
+        w = std::make_unique<WindowWithReader>();
+        QVERIFY(w->start());
+        w->field<QPushButton>("BTN_BlackListNew")->click();
+        w->field<QTableWidget>("TABLE_BlackList")->item(0, 1)->setText("04A1B2C3");
+        auto *write = w->field<QPushButton>("BTN_BlackListWriteToSupport");
+        QTRY_VERIFY(write->isEnabled());
+        write->click();
+        Ledger ledger(Ledger::DefaultPath());
+        QVERIFY(ledger.open());
+        LedgerFilter blacklist;
+        blacklist.kind = LedgerKind::BlackList;
+        QTRY_COMPARE_WITH_TIMEOUT(ledger.entries(blacklist).size(), 2, 10000);
+        const QList<LedgerEntry> rows = ledger.entries(blacklist);
+        QCOMPARE(rows.at(1).outcome, LedgerOutcome::Done);
+        QVERIFY2(rows.at(1).detail.startsWith("LN Ecriture->OK"), qPrintable(rows.at(1).detail));
+        QCOMPARE(rows.at(0).outcome, LedgerOutcome::Done);
+        QVERIFY2(rows.at(0).detail.startsWith("LN Vérification->OK"), qPrintable(rows.at(0).detail));
+        QCOMPARE(w->sim.listFile().entries().size(), 1);
     }
 
     void filtersAndTotals_data()
