@@ -99,7 +99,7 @@ void HistoryPage::prepare()
                                 LedgerKind::Format, LedgerKind::Closing})
         ui->COMB_HistoryKind->addItem(kind, kind);
     ui->COMB_HistoryOutcome->addItem(tr("Tous les résultats"), QString());
-    for (const QString &outcome : {LedgerOutcome::Done, LedgerOutcome::Refused, LedgerOutcome::Unknown,
+    for (const QString &outcome : {LedgerOutcome::Done, LedgerOutcome::Refused, LedgerOutcome::NotSent, LedgerOutcome::Unknown,
                                    LedgerOutcome::Applied, LedgerOutcome::NotApplied,
                                    LedgerOutcome::Undetermined, LedgerOutcome::Abandoned, LedgerOutcome::Failed})
         ui->COMB_HistoryOutcome->addItem(outcome, outcome);

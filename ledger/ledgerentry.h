@@ -36,6 +36,8 @@ namespace LedgerOutcome {
 inline const QString Done = QStringLiteral("fait");
 inline const QString Refused = QStringLiteral("refusé");
 inline const QString Unknown = QStringLiteral("inconnu");
+// Recorded, then not sent after all (the link refused it): no money moved.
+inline const QString NotSent = QStringLiteral("non envoyée");
 // Of a settlement, once the badge was read again (or the operator gave up).
 inline const QString Applied = QStringLiteral("appliquée");
 inline const QString NotApplied = QStringLiteral("non appliquée");
