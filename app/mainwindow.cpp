@@ -18,6 +18,7 @@
 
 #include "app/appsettings.h"
 #include "app/journal.h"
+#include "app/keyboard.h"
 #include "app/portlist.h"
 #include "badge/badgepage.h"
 #include "blacklist/blacklistpage.h"
@@ -136,6 +137,8 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     ui->ONG_Main->setTabEnabled(TabTest, ExpertMode);
     ui->ONG_Main->setTabEnabled(TabExpert, ExpertMode);
     ui->LAB_Version->setText("Version:1.12");
+    // Last: every page and its controls are built.
+    KeyboardPrepare(this);
 }
 
 MainWindow::~MainWindow()

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QSet>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
@@ -24,6 +25,12 @@ using namespace BlackList;
 namespace {
 const QColor FaultColour(255, 185, 185);
 const QColor DuplicateColour(255, 210, 140);
+// What a cell is marked as: the colour is never the only sign, each has its
+// icon in the cell and its reason in the tooltip.
+enum class Mark { None, Fault, Duplicate };
+constexpr int MarkRole = Qt::UserRole + 1;
+// The longest UID the table takes, shown whole.
+const QString LongestUid(20, QLatin1Char('D'));
 
 // What a row is, whole, for telling an imported row already in the table.
 QString RowKey(const QStringList &cells)
@@ -31,13 +38,20 @@ QString RowKey(const QStringList &cells)
     return cells.join(QChar(0x1f));
 }
 
-void CellMark(QTableWidgetItem *item, const QVariant &background, const QString &tip)
+void CellMark(QTableWidgetItem *item, Mark mark, const QIcon &icon, const QString &tip)
 {
     // Unchanged marks are not set again: each set is a repaint and a signal.
-    if (item->data(Qt::BackgroundRole) != background)
-        item->setData(Qt::BackgroundRole, background);
-    if (item->toolTip() != tip)
+    if (item->data(MarkRole).toInt() != int(mark)) {
+        item->setData(MarkRole, int(mark));
+        item->setData(Qt::BackgroundRole, mark == Mark::Fault       ? QVariant(FaultColour)
+                                          : mark == Mark::Duplicate ? QVariant(DuplicateColour)
+                                                                    : QVariant());
+        item->setData(Qt::DecorationRole, icon.isNull() ? QVariant() : QVariant(icon));
+    }
+    if (item->toolTip() != tip) {
         item->setToolTip(tip);
+        item->setData(Qt::AccessibleDescriptionRole, tip);
+    }
 }
 }
 
@@ -56,6 +70,9 @@ BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession 
     table->setHorizontalHeaderLabels(tr("Date;Uid;Utilisateur;Groupe;Raison").split(';'));
     table->setItemDelegate(new BlackListItemDelegate(table));
     table->horizontalHeader()->setSectionsClickable(true);
+    table->horizontalHeader()->setStretchLastSection(true);
+    m_faultIcon = table->style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    m_duplicateIcon = table->style()->standardIcon(QStyle::SP_MessageBoxInformation);
     connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this, &BlackListPage::sortBy);
     connect(table, &QTableWidget::itemChanged, this, &BlackListPage::cellEdited);
     connect(table->model(), &QAbstractItemModel::rowsInserted, this, &BlackListPage::scheduleMarks);
@@ -72,6 +89,7 @@ BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession 
     connect(&m_write, &ReaderJob::finished, this, &BlackListPage::writeEnded);
     connect(&m_read, &ReaderJob::finished, this, &BlackListPage::readEnded);
     showCount();
+    fitColumns();
 }
 
 // The page's own results go to the journal too, once for a run of equal ones.
@@ -163,15 +181,31 @@ void BlackListPage::showMarks()
             if (!item)
                 continue;
             if (!faults.at(column).isEmpty())
-                CellMark(item, FaultColour, faults.at(column));
-            else if (duplicateOf.at(row) >= 0)
-                CellMark(item, DuplicateColour, tr("Doublon de la ligne %1").arg(duplicateOf.at(row) + 1));
+                CellMark(item, Mark::Fault, m_faultIcon, faults.at(column));
+            else if (duplicateOf.at(row) >= 0)  // one icon for the row, at its start
+                CellMark(item, Mark::Duplicate, column == ColumnDate ? m_duplicateIcon : QIcon(),
+                         tr("Doublon de la ligne %1").arg(duplicateOf.at(row) + 1));
             else
-                CellMark(item, QVariant(), QString());
+                CellMark(item, Mark::None, QIcon(), QString());
         }
     }
     m_marking = false;
     showCount();
+    fitColumns();
+}
+
+// Each column as wide as its texts and marks, a UID of the longest kind
+// whole even before one is typed; the reason takes what is left.
+void BlackListPage::fitColumns()
+{
+    QTableWidget *table = ui->TABLE_BlackList;
+    for (int column = 0; column < ColumnReason; ++column)
+        table->resizeColumnToContents(column);
+    const int icon = table->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, table);
+    const int margins = 4 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 8;
+    const int uid = table->fontMetrics().horizontalAdvance(LongestUid) + icon + margins;
+    if (table->columnWidth(ColumnUid) < uid)
+        table->setColumnWidth(ColumnUid, uid);
 }
 
 // Rows added while a search is shown stay visible until the search

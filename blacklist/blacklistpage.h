@@ -1,6 +1,7 @@
 #ifndef BLACKLISTPAGE_H
 #define BLACKLISTPAGE_H
 
+#include <QIcon>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -57,6 +58,7 @@ private:
     void cellEdited(QTableWidgetItem *item);
     void scheduleMarks();
     void showMarks();
+    void fitColumns();
     void applyFilter();
     void showCount();
     void sortBy(int column);
@@ -72,6 +74,8 @@ private:
     // Set while the page itself changes cells: its own changes are no edits.
     bool m_marking = false;
     bool m_marksPending = false;
+    QIcon m_faultIcon;
+    QIcon m_duplicateIcon;
     int m_sortColumn = -1;
     bool m_sortDescending = false;
 };

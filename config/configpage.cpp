@@ -22,6 +22,30 @@ void SetTextIfChanged(QTreeWidgetItem *item, int column, const QString &text)
     if (item->text(column) != text)
         item->setText(column, text);
 }
+
+// A value still to write is in bold, its label and its editor too, and
+// says so to a screen reader: not told by a colour alone.
+void ChangedMark(QTreeWidget *tree, QTreeWidgetItem *item, bool changed)
+{
+    for (int column : {TreeColumn::Label, TreeColumn::Value}) {
+        QFont font = item->font(column);
+        if (font.bold() != changed) {
+            font.setBold(changed);
+            item->setFont(column, font);
+        }
+    }
+    const QString state = changed ? ConfigPage::tr("Modifié, à écrire dans le lecteur") : QString();
+    if (item->data(TreeColumn::Value, Qt::AccessibleDescriptionRole).toString() != state)
+        item->setData(TreeColumn::Value, Qt::AccessibleDescriptionRole, state);
+    if (QWidget *editor = tree->itemWidget(item, TreeColumn::Value)) {
+        QFont font = editor->font();
+        if (font.bold() != changed) {
+            font.setBold(changed);
+            editor->setFont(font);
+            editor->setAccessibleDescription(state);
+        }
+    }
+}
 }
 
 ConfigPage::ConfigPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &session,
@@ -126,6 +150,7 @@ void ConfigPage::show(const QString &identifier)
                       TreeColumn::Value);
         SetTextIfChanged(item, TreeColumn::Save, parameter->lastWritten);
         SetTextIfChanged(item, TreeColumn::Modified, modified);
+        ChangedMark(ui->treeWidget, item, parameter->changed());
     }
     m_showing = false;
 }

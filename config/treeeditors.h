@@ -8,7 +8,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 // Scrolling the tree over a combo box must not change a reader parameter
-// behind the operator's back: until the box has the focus (a click), the
+// behind the operator's back: until the box has the focus (given from its row), the
 // wheel scrolls the tree instead. One guard serves every box of a tree.
 class TreeWheelGuard : public QObject
 {

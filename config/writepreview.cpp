@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QTableWidgetItem>
 
+#include "app/keyboard.h"
+
 namespace {
 QTableWidgetItem *Cell(const QString &text)
 {
@@ -33,8 +35,11 @@ WritePreviewDialog::WritePreviewDialog(const ConfigModel &model, const QList<Con
                                         : tr("inconnu")));
         table->setItem(row, 3, Cell(ConfigValueText(*parameter, change.value)));
     }
-    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    // Every column as wide as its texts, the new value taking what is left.
+    for (int column = 0; column < table->columnCount() - 1; ++column)
+        table->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+    AccessiblePrepare(this);
     connect(ui.BTN_WritePreviewWrite, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui.BTN_WritePreviewCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
