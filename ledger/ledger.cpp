@@ -320,11 +320,6 @@ bool Ledger::exec(const QString &sql)
     return false;
 }
 
-QString Ledger::failure(const QString &what) const
-{
-    return what.isEmpty() ? m_error : what;
-}
-
 bool Ledger::open()
 {
     close();
@@ -584,14 +579,16 @@ std::optional<LedgerEntry> Ledger::operationRow(qint64 seq, QString *error)
     return row;
 }
 
-LedgerResult Ledger::recordOutcome(qint64 operationId, const QString &outcome,
-                                   std::optional<qint64> balanceAfterCents, const QString &detail)
+// A row that follows an operation: it repeats the operation's badge and
+// amount, so that each row reads alone.
+LedgerResult Ledger::follow(const QString &event, qint64 operationId, const QString &outcome,
+                            std::optional<qint64> balanceAfterCents, const QString &detail)
 {
     QString error;
     const std::optional<LedgerEntry> operation = operationRow(operationId, &error);
     if (!operation)
         return LedgerResult{0, error};
-    LedgerEntry entry = base(LedgerEvent::Outcome, operation->kind);
+    LedgerEntry entry = base(event, operation->kind);
     entry.ref = operationId;
     entry.uid = operation->uid;
     entry.user = operation->user;
@@ -605,25 +602,16 @@ LedgerResult Ledger::recordOutcome(qint64 operationId, const QString &outcome,
     return append(entry);
 }
 
+LedgerResult Ledger::recordOutcome(qint64 operationId, const QString &outcome,
+                                   std::optional<qint64> balanceAfterCents, const QString &detail)
+{
+    return follow(LedgerEvent::Outcome, operationId, outcome, balanceAfterCents, detail);
+}
+
 LedgerResult Ledger::recordSettlement(qint64 operationId, const QString &outcome,
                                       std::optional<qint64> balanceReadCents, const QString &detail)
 {
-    QString error;
-    const std::optional<LedgerEntry> operation = operationRow(operationId, &error);
-    if (!operation)
-        return LedgerResult{0, error};
-    LedgerEntry entry = base(LedgerEvent::Settlement, operation->kind);
-    entry.ref = operationId;
-    entry.uid = operation->uid;
-    entry.user = operation->user;
-    entry.group = operation->group;
-    entry.counter = operation->counter;
-    entry.amountCents = operation->amountCents;
-    entry.balanceBeforeCents = operation->balanceBeforeCents;
-    entry.balanceAfterCents = balanceReadCents;
-    entry.outcome = outcome;
-    entry.detail = detail;
-    return append(entry);
+    return follow(LedgerEvent::Settlement, operationId, outcome, balanceReadCents, detail);
 }
 
 LedgerResult Ledger::recordMaintenance(const QString &kind, const QString &outcome,

@@ -94,9 +94,10 @@ private:
     bool configure();
     bool migrate();
     LedgerResult append(LedgerEntry entry);
-    QString failure(const QString &what) const;
     bool exec(const QString &sql);
     LedgerEntry base(const QString &event, const QString &kind) const;
+    LedgerResult follow(const QString &event, qint64 operationId, const QString &outcome,
+                        std::optional<qint64> balanceAfterCents, const QString &detail);
     std::optional<LedgerEntry> operationRow(qint64 seq, QString *error);
 
     QString m_path;
