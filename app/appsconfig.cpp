@@ -43,6 +43,14 @@ int MainWindow::AppsConfigReadInt(const QString &key, int defaultValue)
     return converted ? value : defaultValue;
 }
 
+void MainWindow::AppsConfigWriteString(const QString &key, const QString &value)
+{
+    const QList<QTreeWidgetItem *> found = ui->TREE_AppsConfig->findItems(
+        key, Qt::MatchExactly | Qt::MatchCaseSensitive | Qt::MatchRecursive, ColKey);
+    if (!found.isEmpty())
+        found.first()->setText(ColValue, value);
+}
+
 void MainWindow::TreeSetEditable(QTreeWidgetItem *item, int column)
 {
     if (!item->text(column).isEmpty())

@@ -54,7 +54,7 @@ void MainWindow::AnswerProcess(unsigned int code, const ReaderAnswer &answer)
         Badge->readAnswer(answer.answered, answer.status, answer.text);
         break;
     case ARG_TRANSACTION_RESULT:
-        Badge->transactionAnswer(answer.answered, answer.status);
+        Badge->transactionAnswer(answer.answered, answer.status, answer.text);
         break;
     case ARG_COUPLEUR_BLOCK_RESULT:
         Tools->CoupleurBlockResultProcess(answer);

@@ -304,7 +304,7 @@ void MainWindow::ReaderButtonsUpdate()
                                 ui->BTN_ReaderDecrement, ui->BTN_TraillerRead,
                                 ui->BTN_TraillerWrite, ui->BTN_BadgeFormat})
         button->setEnabled(link);
-    Badge->linkChanged(link);
+    Badge->readerChanged(link, !idle);
 }
 
 void MainWindow::ChainProgressPrepare()

@@ -14,6 +14,7 @@ namespace Ui {
 class MainWindow;
 }
 class BadgePage;
+class QCloseEvent;
 class QPlainTextEdit;
 class QProgressBar;
 class QSettings;
@@ -44,6 +45,8 @@ public:
 
     QString AppsConfigReadString(const QString &key, const QString &defaultValue);
     int AppsConfigReadInt(const QString &key, int defaultValue);
+    // Kept in the settings like an edit of the settings tree.
+    void AppsConfigWriteString(const QString &key, const QString &value);
 
     bool BadgeRecordFromForm(QString &record);
     void BadgeRecordToForm(const QString &record);
@@ -62,6 +65,10 @@ public:
     HistoryPage *History = nullptr;
 
     int BadgeMode = 0;
+
+protected:
+    // Asks first while a badge operation is in flight or left unsettled.
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void on_BTN_Serial_clicked();

@@ -2,6 +2,8 @@
 #include "app/mainwindow.h"
 #include "badge/badgepage.h"
 
+#include <QCloseEvent>
+
 bool MainWindow::BadgeRecordFromForm(QString &record)
 {
     record += Badge->recordFromForm();
@@ -54,5 +56,16 @@ void MainWindow::BadgePagePrepare()
         return AppsConfigReadString(key, fallback);
     };
     link.settingInt = [this](const QString &key, int fallback) { return AppsConfigReadInt(key, fallback); };
+    link.settingWrite = [this](const QString &key, const QString &value) { AppsConfigWriteString(key, value); };
     Badge = new BadgePage(this, ui, BadgeMode, link);
+    connect(Badge, &BadgePage::journal, this, &MainWindow::JournalAdd);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (Badge && !Badge->closeAllowed()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }

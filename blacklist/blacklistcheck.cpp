@@ -83,6 +83,10 @@ QString BlackListCellNormalise(const QString &text, int column)
         return BlackListUidNormalise(text);
     if (column == ColumnUser || column == ColumnGroup)
         return text.trimmed();
+    if (column == ColumnDate) {
+        const QString date = BlackListDateNormalise(text);
+        return date.isEmpty() ? text : date;
+    }
     return text;
 }
 
@@ -91,7 +95,7 @@ QStringList BlackListRowNormalise(const QStringList &cells)
     QStringList normal = cells;
     while (normal.size() < ColumnCount)
         normal << QString();
-    for (int column : {ColumnUid, ColumnUser, ColumnGroup})
+    for (int column : {ColumnDate, ColumnUid, ColumnUser, ColumnGroup})
         normal[column] = BlackListCellNormalise(normal.at(column), column);
     return normal;
 }
@@ -110,7 +114,7 @@ bool BlackListRowIsEmpty(const QStringList &cells)
     for (int column : {ColumnUid, ColumnUser, ColumnGroup, ColumnReason})
         if (!Cell(cells, column).trimmed().isEmpty())
             return false;
-    return true;
+    return BlackListDateFault(Cell(cells, ColumnDate)).isEmpty();
 }
 
 QList<BlackListCellFault> BlackListRowFaults(const QStringList &cells)
@@ -118,6 +122,9 @@ QList<BlackListCellFault> BlackListRowFaults(const QStringList &cells)
     QList<BlackListCellFault> faults;
     if (BlackListRowIsEmpty(cells))
         return faults;
+    const QString date = BlackListDateFault(Cell(cells, ColumnDate));
+    if (!date.isEmpty())
+        faults.append({ColumnDate, date});
     const QString uid = Cell(cells, ColumnUid);
     if (!uid.isEmpty()) {
         const QString fault = UidFault(uid);
@@ -150,22 +157,46 @@ QVector<int> BlackListDuplicateOf(const QList<QStringList> &rows)
     return duplicateOf;
 }
 
+BlackListTransfer BlackListTransferPlan(const QList<QStringList> &rows)
+{
+    BlackListTransfer plan;
+    const QVector<int> duplicateOf = BlackListDuplicateOf(rows);
+    for (int row = 0; row < rows.size(); ++row) {
+        const QStringList &cells = rows.at(row);
+        if (!BlackListRowFaults(cells).isEmpty()) {
+            plan.invalid.append(row);
+        } else if (BlackListRowIsEmpty(cells) || duplicateOf.at(row) >= 0) {
+            ++plan.skipped;
+        } else {
+            plan.entries.append(BlackListCellsToEntry(cells));
+            plan.rows.append(row);
+            plan.labels.append(BlackListRowLabel(cells));
+        }
+    }
+    if (!plan.invalid.isEmpty()) {
+        plan.entries.clear();
+        plan.rows.clear();
+        plan.labels.clear();
+    }
+    return plan;
+}
+
 bool BlackListTransferEntries(const QList<QStringList> &rows, QStringList *entries,
                               int *invalidRow)
 {
-    entries->clear();
-    *invalidRow = -1;
-    const QVector<int> duplicateOf = BlackListDuplicateOf(rows);
-    for (int row = 0; row < rows.size(); ++row) {
-        if (!BlackListRowFaults(rows.at(row)).isEmpty()) {
-            *invalidRow = row;
-            entries->clear();
-            return false;
-        }
-        if (!BlackListRowIsEmpty(rows.at(row)) && duplicateOf.at(row) < 0)
-            entries->append(BlackListCellsToEntry(rows.at(row)));
-    }
-    return true;
+    const BlackListTransfer plan = BlackListTransferPlan(rows);
+    *entries = plan.entries;
+    *invalidRow = plan.invalid.value(0, -1);
+    return plan.invalid.isEmpty();
+}
+
+QString BlackListRowLabel(const QStringList &cells)
+{
+    if (!Cell(cells, ColumnUid).isEmpty())
+        return Cell(cells, ColumnUid);
+    if (!Cell(cells, ColumnUser).isEmpty())
+        return QObject::tr("utilisateur %1").arg(Cell(cells, ColumnUser));
+    return QObject::tr("groupe %1").arg(Cell(cells, ColumnGroup));
 }
 
 bool BlackListRowLess(const QStringList &a, const QStringList &b, int column)

@@ -58,7 +58,7 @@ void CellMark(QTableWidgetItem *item, Mark mark, const QIcon &icon, const QStrin
 BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &session,
                              const QString &startFolder)
     : QObject(window), m_window(window), ui(ui), m_startFolder(startFolder), m_write(session),
-      m_read(session), m_check(session), m_session(session)
+      m_read(session), m_session(session)
 {
     QTableWidget *table = ui->TABLE_BlackList;
     table->setAlternatingRowColors(true);
@@ -78,14 +78,19 @@ BlackListPage::BlackListPage(QWidget *window, Ui::MainWindow *ui, ReaderSession 
     connect(table->model(), &QAbstractItemModel::rowsInserted, this, &BlackListPage::scheduleMarks);
     connect(table->model(), &QAbstractItemModel::rowsRemoved, this, &BlackListPage::scheduleMarks);
     connect(ui->SAI_BlackListFilter, &QLineEdit::textChanged, this, &BlackListPage::applyFilter);
-    for (ReaderJob *job : {static_cast<ReaderJob *>(&m_write), static_cast<ReaderJob *>(&m_read),
-                           static_cast<ReaderJob *>(&m_check)}) {
+    for (ReaderJob *job : {static_cast<ReaderJob *>(&m_write), static_cast<ReaderJob *>(&m_read)}) {
         // A job's status texts are steps: its outcome line is the journal's.
         connect(job, &ReaderJob::statusChanged, ui->SAI_BlackListStatus, &QLineEdit::setText);
         connect(job, &ReaderJob::outcomeLine, this, &BlackListPage::journal);
         connect(job, &ReaderJob::journal, this, &BlackListPage::journal);
         connect(job, &ReaderJob::stepLine, this, &BlackListPage::stepLine);
     }
+    connect(&m_write, &ReaderJob::outcomeLine, this, [this](const QString &line) { m_writeOutcome = line; });
+    // A refused add is shown on the page the operator looks at too.
+    connect(&m_write, &ReaderJob::statusChanged, this, [this](const QString &text) {
+        if (text == QLatin1String("LN Add->ECHEC"))
+            this->ui->SAI_ProtocoleStatus->setText(text);
+    });
     connect(&m_write, &ReaderJob::finished, this, &BlackListPage::writeEnded);
     connect(&m_read, &ReaderJob::finished, this, &BlackListPage::readEnded);
     showCount();
@@ -362,52 +367,68 @@ void BlackListPage::writeToReader()
         return;
     QTableWidget *table = ui->TABLE_BlackList;
     const QList<QStringList> all = rows();
-    QStringList entries;
-    int invalidRow = -1;
-    if (!BlackListTransferEntries(all, &entries, &invalidRow)) {
+    const BlackListTransfer transfer = BlackListTransferPlan(all);
+    if (!transfer.invalid.isEmpty()) {
+        const int invalidRow = transfer.invalid.first();
         setStatus(tr("LN Ecriture->ECHEC : ligne %1 invalide").arg(invalidRow + 1));
         if (table->isRowHidden(invalidRow))
             ui->SAI_BlackListFilter->clear();
         table->setCurrentCell(invalidRow, BlackListRowFaults(all.at(invalidRow)).first().column);
         return;
     }
-    // The reader's list is cleared first: the operator says so knowingly.
-    if (QMessageBox::question(m_window, tr("Liste noire"),
-                              tr("Remplacer la liste noire du lecteur par les %1 lignes de la table ?")
-                                  .arg(entries.size()),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        != QMessageBox::Yes) {
-        setStatus(tr("LN Ecriture->annulée"));
+    if (!operatorAgrees(transfer))
         return;
-    }
-    m_write.setEntries(entries);
-    // The link may have gone while the operator answered.
+    m_write.setTransfer(transfer);
+    m_write.setBackupFolder(QDir(m_startFolder).filePath(QStringLiteral("sauvegardes")));
     if (!m_write.start())
         setStatus(tr("LN Put->ECHEC : liaison fermée ou occupée"));
 }
 
-// The failed add is shown on the page the operator looks at too. A list
-// sent whole is read back and compared with what was sent.
-void BlackListPage::writeEnded(JobOutcome outcome)
+// The reader's list is replaced: the operator says so knowingly, for the
+// reader that was there when asked. A link that drops or comes back while
+// the question is open cancels it.
+bool BlackListPage::operatorAgrees(const BlackListTransfer &transfer)
 {
-    if (outcome != JobOutcome::Done) {
-        if (m_write.status().startsWith(QLatin1String("LN Add")))
-            ui->SAI_ProtocoleStatus->setText(m_write.status());
-        return;
+    QString question = tr("Remplacer la liste noire du lecteur par les %1 de la table")
+                           .arg(transfer.entries.size() > 1 ? tr("%1 entrées").arg(transfer.entries.size())
+                                                            : tr("%1 entrée").arg(transfer.entries.size()));
+    if (transfer.skipped > 0)
+        question += transfer.skipped > 1
+                        ? tr(" (%1 lignes vides ou en double non envoyées)").arg(transfer.skipped)
+                        : tr(" (1 ligne vide ou en double non envoyée)");
+    QMessageBox box(QMessageBox::Question, tr("Liste noire"), question + tr(" ?"),
+                    QMessageBox::Yes | QMessageBox::No, m_window);
+    box.setDefaultButton(QMessageBox::No);
+    bool linkChanged = false;
+    const QMetaObject::Connection link =
+        connect(&m_session, &ReaderSession::portStateChanged, &box, [&box, &linkChanged] {
+            linkChanged = true;
+            box.done(QMessageBox::No);
+        });
+    const int answer = box.exec();
+    disconnect(link);
+    if (linkChanged) {
+        setStatus(tr("LN Ecriture->annulée : liaison coupée pendant la question"));
+        return false;
     }
-    m_check.checkAgainst(m_write.entries());
-    // The chain has just ended: only a lost link keeps the check from
-    // starting, and then the list sent is not known to be kept.
-    if (!m_check.start())
-        checkNotStarted();
+    if (answer != QMessageBox::Yes) {
+        setStatus(tr("LN Ecriture->annulée"));
+        return false;
+    }
+    // The link may have gone while the operator answered.
+    if (!m_session.isOpen() || m_session.chain().isRunning()) {
+        setStatus(tr("LN Put->ECHEC : liaison fermée ou occupée"));
+        return false;
+    }
+    return true;
 }
 
-// The check compares and says how it ended; that it could not start is the
-// page's to say.
-void BlackListPage::checkNotStarted()
+// A write that did not end with its list read back leaves its outcome on
+// the status line: what the reader holds, not the last step.
+void BlackListPage::writeEnded(JobOutcome outcome)
 {
-    setStatus(tr("LN Vérification->ECHEC"));
-    emit journal(tr("LN Vérification : relecture interrompue"));
+    if (outcome != JobOutcome::Done)
+        ui->SAI_BlackListStatus->setText(m_writeOutcome);
 }
 
 void BlackListPage::readFromReader()

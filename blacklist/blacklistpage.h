@@ -36,9 +36,9 @@ public:
     void importCsv();
     void exportCsv();
     QString filePath() const;
-    // The write and its check, for those who follow their runs (the ledger).
+    // The write (with its backup and check), for those who follow its runs
+    // (the ledger).
     const BlackListWriteJob &writeJob() const { return m_write; }
-    const BlackListReadJob &checkJob() const { return m_check; }
 
 signals:
     // Results (a job's outcome, what failed, the page's own results).
@@ -49,7 +49,7 @@ signals:
 private:
     void writeEnded(JobOutcome outcome);
     void readEnded(JobOutcome outcome);
-    void checkNotStarted();
+    bool operatorAgrees(const BlackListTransfer &transfer);
     void setStatus(const QString &text);
 
     QList<QStringList> rows() const;
@@ -69,7 +69,7 @@ private:
     TTableFile m_file;
     BlackListWriteJob m_write;
     BlackListReadJob m_read;
-    BlackListReadJob m_check;
+    QString m_writeOutcome;
     ReaderSession &m_session;
     // Set while the page itself changes cells: its own changes are no edits.
     bool m_marking = false;

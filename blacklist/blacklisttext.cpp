@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
+#include <QSaveFile>
 #include <QRegularExpression>
 #include <QTextCodec>
 
@@ -84,10 +86,42 @@ bool BlackListFileParse(const QByteArray &content, QList<QStringList> *rows, QSt
         return false;
     }
     QList<QStringList> parsed;
-    for (const QByteArray &line : lines)
-        parsed.append(BlackListLineToCells(BlackListLineDecode(line)));
+    QStringList faults;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = BlackListLineDecode(lines.at(i));
+        const QString fault = BlackListLineFault(line);
+        if (!fault.isEmpty())
+            faults << QStringLiteral("ligne %1 : %2").arg(i + 1).arg(fault);
+        parsed.append(BlackListLineToCells(line));
+    }
+    if (!faults.isEmpty()) {
+        // The first few name the fault; a file of 52 such lines needs no 52.
+        constexpr int Named = 5;
+        if (reason)
+            *reason = faults.mid(0, Named).join(QStringLiteral(" ; "))
+                      + (faults.size() > Named ? QStringLiteral(" (et %1 autres)").arg(faults.size() - Named)
+                                               : QString());
+        return false;
+    }
     *rows = parsed;
     return true;
+}
+
+QString BlackListLineFault(const QString &line)
+{
+    if (line.trimmed().isEmpty())
+        return QString();
+    const int fields = line.count(QLatin1Char(';')) + 1;
+    // The reason is the last cell and never sent: a line may end before it.
+    if (fields >= ColumnCount - 1)
+        return QString();
+    const QString expected = QStringLiteral("(date;UID;utilisateur;groupe;raison)");
+    if (fields == 1 && line.contains(QLatin1Char(',')))
+        return QStringLiteral("séparateur « , » au lieu de « ; » %1").arg(expected);
+    if (fields == 1 && line.contains(QLatin1Char('\t')))
+        return QStringLiteral("séparateur tabulation au lieu de « ; » %1").arg(expected);
+    return QStringLiteral("%1 au lieu de 5 %2")
+        .arg(fields > 1 ? QStringLiteral("%1 champs").arg(fields) : QStringLiteral("1 champ"), expected);
 }
 
 QStringList BlackListLineToCells(const QString &line)
@@ -123,14 +157,59 @@ const QString EntryKeys[] = {QStringLiteral("Cda"), QStringLiteral("UID"), QStri
                              QStringLiteral("Grp")};
 }
 
+namespace {
+// The forms a date is read in; compiled once, every row of a file goes through.
+const QRegularExpression &DayFirstDate()
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(?<d>\\d{1,2})/(?<m>\\d{1,2})/(?<y>\\d\\d|\\d{4})$"));
+    return pattern;
+}
+
+const QRegularExpression &IsoDate()
+{
+    static const QRegularExpression pattern(QStringLiteral("^(?<y>\\d{4})-(?<m>\\d\\d)-(?<d>\\d\\d)$"));
+    return pattern;
+}
+}
+
+QString BlackListDateNormalise(const QString &text)
+{
+    const QString date = text.trimmed();
+    QRegularExpressionMatch match = DayFirstDate().match(date);
+    if (!match.hasMatch())
+        match = IsoDate().match(date);
+    if (!match.hasMatch())
+        return QString();
+    const QString yearText = match.captured(QStringLiteral("y"));
+    const int year = yearText.toInt();
+    const int month = match.captured(QStringLiteral("m")).toInt();
+    const int day = match.captured(QStringLiteral("d")).toInt();
+    // The reader keeps two digits: the day must exist in the year given and
+    // in the one its two digits read back as.
+    if (yearText.size() == 4 && !QDate(year, month, day).isValid())
+        return QString();
+    if (!QDate(2000 + year % 100, month, day).isValid())
+        return QString();
+    return TwoDigits(day) + QLatin1Char('/') + TwoDigits(month) + QLatin1Char('/') + TwoDigits(year % 100);
+}
+
+QString BlackListDateFault(const QString &text)
+{
+    const QString date = text.trimmed();
+    if (date.isEmpty() || !BlackListDateNormalise(date).isEmpty())
+        return QString();
+    if (DayFirstDate().match(date).hasMatch() || IsoDate().match(date).hasMatch())
+        return QCoreApplication::translate("BlackList", "Date : le %1 n'existe pas").arg(date);
+    return QCoreApplication::translate("BlackList", "Date : jj/mm/aa attendue");
+}
+
 QString BlackListDateToEntry(const QString &date)
 {
-    int year = 0, month = 0, day = 0;
-    // Compiled once: the transfer and the file read convert every row.
-    static const QRegularExpression tableDate(QStringLiteral("^(?<d>\\d\\d)/(?<m>\\d\\d)/(?<y>\\d\\d)$"));
-    if (!SplitDate(date, tableDate, &year, &month, &day))
+    const QString normal = BlackListDateNormalise(date);
+    if (normal.isEmpty())
         return QString();
-    return TwoDigits(year) + TwoDigits(month) + TwoDigits(day);
+    return normal.mid(6, 2) + normal.mid(3, 2) + normal.mid(0, 2);
 }
 
 QString BlackListDateFromEntry(const QString &date)
@@ -210,4 +289,65 @@ bool BlackListFileWrite(const QString &path, const QList<QStringList> &rows, QSt
         return false;
     }
     return FileWriteWhole(path, content, error);
+}
+
+namespace {
+// A reader's value in a file name: what a file system would refuse or read
+// as a folder becomes "_".
+QString NamePart(const QString &value)
+{
+    QString part = value.trimmed().left(40);
+    if (part.isEmpty())
+        return QStringLiteral("inconnu");
+    for (QChar &c : part)
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_'))
+            c = QLatin1Char('_');
+    return part;
+}
+
+constexpr int BackupCopiesMax = 1000;
+}
+
+QString BlackListBackupWrite(const QString &folder, const QString &model, const QString &serial,
+                             const QList<QStringList> &rows, const QDateTime &when, QString *error)
+{
+    const auto tr = [](const char *text) { return QCoreApplication::translate("BlackList", text); };
+    QByteArray content;
+    if (!BlackListFileContent(rows, &content)) {
+        *error = tr("ligne trop longue");
+        return QString();
+    }
+    if (!QDir().mkpath(folder)) {
+        *error = tr("dossier %1 impossible à créer").arg(QDir::toNativeSeparators(folder));
+        return QString();
+    }
+    const QString name = QStringLiteral("listenoire-%1-%2-%3")
+                             .arg(NamePart(model), NamePart(serial),
+                                  when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    for (int copy = 1; copy <= BackupCopiesMax; ++copy) {
+        const QString path = QDir(folder).filePath(
+            name + (copy > 1 ? QStringLiteral("-%1").arg(copy) : QString()) + QStringLiteral(".txt"));
+        // The name is taken atomically first, then filled whole.
+        QFile reserve(path);
+        if (!reserve.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (reserve.exists())
+                continue;
+            *error = reserve.errorString();
+            return QString();
+        }
+        reserve.close();
+        QSaveFile file(path);
+        // commit() does not report a last buffer that could not be written:
+        // flushed and checked before.
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush()
+            || !file.commit()) {
+            *error = file.errorString();
+            file.cancelWriting();
+            QFile::remove(path);
+            return QString();
+        }
+        return path;
+    }
+    *error = tr("plus de %1 sauvegardes de ce lecteur dans la même seconde").arg(BackupCopiesMax);
+    return QString();
 }

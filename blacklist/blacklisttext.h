@@ -2,6 +2,7 @@
 #define BLACKLISTTEXT_H
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,10 @@ QString BlackListLineDecode(const QByteArray &bytes);
 // The cells of a line: split at ";", empty parts kept, parts beyond the last
 // column dropped, missing ones empty. Always ColumnCount cells.
 QStringList BlackListLineToCells(const QString &line);
+// Why a line cannot be split into its cells (date, UID, user, group and
+// reason; the reason alone may be missing); empty when it can. A blank
+// line is an empty row, not a faulty one.
+QString BlackListLineFault(const QString &line);
 
 // Why the blacklist's file readers refuse this content whatever its layout:
 // too large, binary (control bytes), or a line too long (lines as the file's
@@ -51,7 +56,8 @@ QString BlackListRowCountRefusal(int rows);
 // The rows of a whole file, ColumnCount cells each. Lines end with LF,
 // CR LF or CR alone. False, with `rows` untouched and *reason saying why in
 // the operator's words, for a file that is too large, binary (control
-// bytes), or has too many lines or a line that is too long.
+// bytes), has too many lines, a line that is too long, or lines that do not
+// split into cells ("ligne 3 : ..."): a row read wrong would be sent wrong.
 bool BlackListFileParse(const QByteArray &content, QList<QStringList> *rows,
                         QString *reason = nullptr);
 
@@ -67,7 +73,23 @@ bool BlackListFileRead(const QString &path, QList<QStringList> *rows, QString *r
 // previous file as it was. *error says why.
 bool BlackListFileWrite(const QString &path, const QList<QStringList> &rows, QString *error);
 
-// "dd/MM/yy" to the reader's "yyMMdd"; empty when the text is no such date.
+// Keeps `rows` as a blacklist file in `folder`, named after the reader they
+// were read from (its 3.0.0 and 3.0.2) and the moment:
+// "listenoire-1204-1001-20261208-134500.txt", a number added when that name
+// is taken (a backup never replaces another). Flushed and checked before it
+// is put in place. The path, or empty with *error saying why.
+QString BlackListBackupWrite(const QString &folder, const QString &model, const QString &serial,
+                             const QList<QStringList> &rows, const QDateTime &when, QString *error);
+
+// A date as an operator gives it (dd/MM/yy, dd/MM/yyyy, d/M/yy or
+// yyyy-MM-dd) in the file's form dd/MM/yy; empty when it is none of these
+// or no day of the calendar (31/02/26).
+QString BlackListDateNormalise(const QString &text);
+// Why a date cell cannot be sent; empty for a date and for an empty cell.
+QString BlackListDateFault(const QString &text);
+
+// A date (any form BlackListDateNormalise takes) to the reader's "yyMMdd";
+// empty when the text is no date.
 QString BlackListDateToEntry(const QString &date);
 // The reader's "yyMMdd" to "dd/MM/yy"; any other text is kept as it is.
 QString BlackListDateFromEntry(const QString &date);

@@ -23,11 +23,11 @@ const QList<CommandShape> &Commands()
         {"ports", false, {}},
         {"config-read", true, {}},
         {"config-diff", true, {}},
-        {"config-write", true, {"--dry-run", "--backup-dir"}},
+        {"config-write", true, {"--dry-run", "--backup-dir", "--include-identity"}},
         {"blacklist-read", true, {}},
-        {"blacklist-write", true, {"--allow-empty"}},
+        {"blacklist-write", true, {"--allow-empty", "--backup-dir"}},
         {"blacklist-diff", true, {}},
-        {"clock-set", false, {"--check"}},
+        {"clock-set", false, {"--check", "--tolerance"}},
         {"badge-read", false, {"--wait"}},
         {"ledger-export", true, {"--from", "--to"}},
         {"ledger-verify", false, {}},
@@ -47,16 +47,16 @@ const CommandShape *FindCommand(const QString &name)
 // Options that take a value, as "--name VALUE" or "--name=VALUE".
 bool TakesValue(const QString &name)
 {
-    static const QStringList valued = {"--port", "--backup-dir", "--wait", "--ledger", "--operator",
-                                       "--from", "--to"};
+    static const QStringList valued = {"--port", "--backup-dir", "--wait", "--tolerance", "--ledger",
+                                       "--operator", "--from", "--to"};
     return valued.contains(name);
 }
 
 bool KnownOption(const QString &name)
 {
     static const QStringList known = {"--port", "--json", "--progress", "--dry-run", "--check",
-                                      "--backup-dir", "--wait", "--allow-empty", "--help", "--version",
-                                      "--ledger", "--operator", "--from", "--to"};
+                                      "--backup-dir", "--wait", "--allow-empty", "--include-identity",
+                                      "--help", "--version", "--ledger", "--operator", "--from", "--to"};
     return known.contains(name);
 }
 
@@ -91,6 +91,13 @@ bool SetOption(const QString &name, const QString &value, CliOptions *options, Q
             *error = tr("--wait attend un nombre de secondes de 1 à 3600 : « %1 »").arg(value);
             return false;
         }
+    } else if (name == QLatin1String("--tolerance")) {
+        bool ok = false;
+        options->toleranceMinutes = value.toInt(&ok);
+        if (!ok || options->toleranceMinutes < 0 || options->toleranceMinutes > 1440) {
+            *error = tr("--tolerance attend un nombre de minutes de 0 à 1440 : « %1 »").arg(value);
+            return false;
+        }
     } else if (name == QLatin1String("--json"))
         options->json = true;
     else if (name == QLatin1String("--progress"))
@@ -101,6 +108,8 @@ bool SetOption(const QString &name, const QString &value, CliOptions *options, Q
         options->check = true;
     else if (name == QLatin1String("--allow-empty"))
         options->allowEmpty = true;
+    else if (name == QLatin1String("--include-identity"))
+        options->includeIdentity = true;
     else if (name == QLatin1String("--help"))
         options->help = true;
     else if (name == QLatin1String("--version"))
@@ -152,12 +161,19 @@ bool Split(const QStringList &arguments, CliOptions *options, QStringList *words
             }
             value = arguments.at(++i);
         }
+        // "--port A --port B" would silently take B.
+        if (given->contains(name)) {
+            *error = tr("option donnée deux fois : %1").arg(name);
+            return false;
+        }
         *given << name;
         if (!SetOption(name, value, options, error))
             return false;
     }
     return true;
 }
+
+bool CheckWritePort(const CliOptions &options, QString *error);
 
 bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions *options,
                   QString *error)
@@ -184,12 +200,30 @@ bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions
     if (fileCount)
         options->file = words.at(1);
     static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait",
-                                               "--allow-empty", "--from", "--to"};
+                                               "--allow-empty", "--include-identity", "--from", "--to"};
     for (const QString &name : given) {
         if (commandOptions.contains(name) && !shape->options.contains(name)) {
             *error = tr("%1 ne s'applique pas à %2").arg(name, options->command);
             return false;
         }
+    }
+    if (given.contains(QStringLiteral("--tolerance")) && !options->check) {
+        *error = tr("--tolerance ne s'applique qu'avec --check");
+        return false;
+    }
+    return CheckWritePort(*options, error);
+}
+
+// A write goes to the reader the operator named, never to whatever port
+// happens to be listed first.
+bool CheckWritePort(const CliOptions &options, QString *error)
+{
+    const bool writes = options.command == QLatin1String("blacklist-write")
+                        || (options.command == QLatin1String("config-write") && !options.dryRun)
+                        || (options.command == QLatin1String("clock-set") && !options.check);
+    if (writes && options.port.isEmpty()) {
+        *error = tr("%1 écrit dans le lecteur : donnez son port avec --port PORT").arg(options.command);
+        return false;
     }
     return true;
 }
@@ -207,6 +241,17 @@ bool CliParse(const QStringList &arguments, CliOptions *options, QString *error)
     if (options->help || options->version)
         return true;
     return CheckCommand(words, given, options, error);
+}
+
+bool CliJsonAsked(const QStringList &arguments)
+{
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--"))
+            return false;
+        if (argument == QLatin1String("--json"))
+            return true;
+    }
+    return false;
 }
 
 QString CliVersion()
@@ -232,13 +277,19 @@ QString CliHelp()
         "      --dry-run             montre ce qui serait écrit, n'écrit rien\n"
         "      --backup-dir DOSSIER  dossier des sauvegardes\n"
         "                            (défaut : Documents/KovrimManager/sauvegardes)\n"
+        "      --include-identity    écrit aussi les paramètres propres au lecteur\n"
+        "                            (Identifiant matériel 3.0.2, Adresse IP 13.1.4)\n"
         "  blacklist-read FICHIER    liste noire du lecteur dans un fichier (- : sortie standard)\n"
-        "  blacklist-write FICHIER   envoie la liste noire du fichier, puis la relit\n"
+        "  blacklist-write FICHIER   sauvegarde la liste noire du lecteur, envoie celle du\n"
+        "                            fichier, la relit ; en cas d'échec, rétablit l'ancienne\n"
         "      --allow-empty         accepte un fichier vide (qui efface la liste du lecteur)\n"
+        "      --backup-dir DOSSIER  dossier des sauvegardes (même défaut)\n"
         "  blacklist-diff FICHIER    entrées à ajouter et à retirer pour que la liste noire du\n"
         "                            lecteur soit celle du fichier (liste noire ou CSV)\n"
         "  clock-set                 met le lecteur à la date et à l'heure du PC\n"
         "      --check               lit seulement l'heure du lecteur et affiche l'écart\n"
+        "      --tolerance MINUTES   avec --check : écart au-delà duquel le code est 10\n"
+        "                            (défaut : 2)\n"
         "  badge-read                attend un badge, le lit, affiche ses champs (clé=valeur)\n"
         "      --wait SECONDES       attente maximale du badge (défaut : 10)\n"
         "  ledger-export FICHIER     l'historique en CSV (avec --json : un objet JSON par ligne)\n"
@@ -249,7 +300,8 @@ QString CliHelp()
         "  ledger-pending            les opérations sur badge au résultat inconnu, à régler\n"
         "\n"
         "Options :\n"
-        "  --port PORT               port série (défaut : le premier port listé)\n"
+        "  --port PORT               port série ; obligatoire pour écrire (config-write,\n"
+        "                            blacklist-write, clock-set) ; sinon le premier listé\n"
         "  --json                    un objet JSON par résultat sur la sortie standard\n"
         "  --progress                avancement sur la sortie d'erreur même hors terminal\n"
         "  --ledger FICHIER          historique (défaut : Documents/KovrimManager/kovrim.sqlite)\n"
@@ -258,10 +310,13 @@ QString CliHelp()
         "  -V, --version             la version\n"
         "\n"
         "Codes de sortie :\n"
-        "  0 fait   10 config-diff, blacklist-diff : différences\n"
-        "  1 refus du lecteur   2 pas de réponse\n"
-        "  3 port impossible à ouvrir ou perdu   4 la relecture diffère de l'écriture,\n"
-        "  ou ledger-verify : historique altéré\n"
+        "  0 fait   10 config-diff, blacklist-diff : différences ; clock-set --check :\n"
+        "  écart trop grand\n"
+        "  1 refus du lecteur   2 pas de réponse   3 port impossible à ouvrir, déjà\n"
+        "  utilisé ou perdu   4 la relecture diffère de l'écriture ; ledger-verify :\n"
+        "  historique altéré   5 lecteur laissé dans un état partiel (nommé)\n"
         "  64 ligne de commande incorrecte   65 fichier d'entrée illisible\n"
-        "  73 sauvegarde, fichier de sortie ou historique impossible à écrire\n");
+        "  73 sauvegarde, fichier de sortie ou historique impossible à écrire\n"
+        "  74 sortie standard impossible à écrire\n"
+        "  129, 130, 143 arrêté par SIGHUP, SIGINT, SIGTERM (après l'échange en cours)\n");
 }

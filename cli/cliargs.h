@@ -17,11 +17,13 @@ struct CliOptions {
     QDate from;            // ledger-export: first day kept
     QDate to;              // ledger-export: last day kept
     int waitSeconds = 10;
+    int toleranceMinutes = 2;  // clock-set --check: a drift beyond it exits 10
     bool json = false;
     bool progress = false;
     bool dryRun = false;
     bool allowEmpty = false;  // blacklist-write: an empty file may clear the reader's list
     bool check = false;
+    bool includeIdentity = false;  // config-write: per-reader parameters too
     bool help = false;
     bool version = false;
 };
@@ -30,6 +32,8 @@ struct CliOptions {
 // that is not one of the tool's (exit status 64). `arguments` excludes the
 // program name.
 bool CliParse(const QStringList &arguments, CliOptions *options, QString *error);
+// Whether --json is among the options, for a command line CliParse refused.
+bool CliJsonAsked(const QStringList &arguments);
 
 QString CliHelp();
 QString CliVersion();

@@ -9,6 +9,7 @@
 #include "cli/cliexit.h"
 #include "cli/clioutput.h"
 #include "cli/clirunner.h"
+#include "cli/clisignals.h"
 #include "cli/cliwait.h"
 #include "link/commands.h"
 #include "link/readersession.h"
@@ -17,6 +18,7 @@ namespace {
 // The slot may still be taken for a moment after the poll's answer.
 constexpr int SendRetryMs = 20;
 constexpr int SendRetries = 50;
+constexpr quint32 BlacklistedStatus = 1;
 
 // One badge-read run: its connections live as long as it does.
 class BadgeRead : public QObject
@@ -56,6 +58,11 @@ private:
             return;
         m_found = true;
         m_session.engine().Polling.store(false, std::memory_order_release);
+        // Status 1: the reader holds this badge on its blacklist.
+        m_blacklisted = !poll.supportOk && poll.status == BlacklistedStatus;
+        m_out.set(QStringLiteral("blacklisted"), m_blacklisted);
+        if (m_blacklisted)
+            m_out.message(tr("Badge en liste noire : le lecteur le signale."));
         // As the window: a badge in one of these states is not read.
         if (!poll.supportOk && poll.status > 5) {
             end(CliExit::Refused, tr("Badge refusé par le lecteur (état %1, détail %2).")
@@ -101,9 +108,12 @@ private:
             record.insert(pair.key, pair.value);
         }
         m_out.set(QStringLiteral("record"), record);
+        if (m_blacklisted)
+            m_out.result(tr("Liste noire : oui"));
         end(CliExit::Done, QString());
     }
 
+public:
     void end(int status, const QString &message)
     {
         if (m_ended.isDone())
@@ -115,10 +125,13 @@ private:
         m_ended.done();
     }
 
+private:
+
     ReaderSession &m_session;
     CliOutput &m_out;
     CliWait m_ended;
     bool m_found = false;
+    bool m_blacklisted = false;
     int m_status = CliExit::NoAnswer;
 };
 }
@@ -128,5 +141,12 @@ int CliRunner::badgeRead()
     if (const int status = openPort())
         return status;
     BadgeRead read(*m_session, m_out);
-    return read.run(m_options.waitSeconds);
+    // Nothing is written: a signal ends the wait, or the read under way.
+    m_stopWaiting = [this, &read] {
+        read.end(interruptedStatus(), QCoreApplication::translate("kovrim-cli", "Interrompu par %1.")
+                                          .arg(CliSignals::Name(m_signal)));
+    };
+    const int status = read.run(m_options.waitSeconds);
+    m_stopWaiting = nullptr;
+    return status;
 }

@@ -51,7 +51,7 @@ QStringList Missing(const QStringList &from, const QStringList &other)
 }
 }
 
-int CliRunner::readBlackListInput(QStringList *entries, QList<QStringList> *rows)
+int CliRunner::readBlackListInput(BlackListTransfer *transfer, QList<QStringList> *rows)
 {
     QString refusal;
     const bool read = IsCsv(m_options.file) ? BlackListCsvRead(inputPath(), rows, &refusal)
@@ -63,25 +63,28 @@ int CliRunner::readBlackListInput(QStringList *entries, QList<QStringList> *rows
         return CliExit::InputFile;
     }
     // The same rules as the window's: an invalid row stops the whole
-    // transfer, empty rows and repeats are not sent.
+    // transfer, empty rows and repeats are not sent but counted.
     *rows = BlackListRowsNormalise(*rows);
-    int invalidRow = -1;
-    if (!BlackListTransferEntries(*rows, entries, &invalidRow)) {
-        m_out.message(tr("Fichier %1 : ligne %2 invalide (%3).")
-                          .arg(m_options.file)
-                          .arg(invalidRow + 1)
-                          .arg(BlackListRowFaults(rows->at(invalidRow)).first().reason));
-        return CliExit::InputFile;
+    *transfer = BlackListTransferPlan(*rows);
+    for (int row : qAsConst(transfer->invalid)) {
+        QStringList reasons;
+        for (const BlackListCellFault &fault : BlackListRowFaults(rows->at(row)))
+            reasons << fault.reason;
+        m_out.message(tr("Fichier %1 : ligne %2 : %3.").arg(m_options.file).arg(row + 1).arg(reasons.join(", ")));
     }
+    if (!transfer->invalid.isEmpty())
+        return CliExit::InputFile;
+    m_out.set(QStringLiteral("skipped"), transfer->skipped);
     return CliExit::Done;
 }
 
 int CliRunner::blacklistDiff()
 {
-    QStringList wanted;
+    BlackListTransfer transfer;
     QList<QStringList> rows;
-    if (const int status = readBlackListInput(&wanted, &rows))
+    if (const int status = readBlackListInput(&transfer, &rows))
         return status;
+    const QStringList &wanted = transfer.entries;
     // Each entry shown as the file's row that gives it, reason included.
     QHash<QString, QStringList> fileRows;
     for (const QStringList &row : qAsConst(rows))

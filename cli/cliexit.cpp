@@ -19,7 +19,7 @@ int CliExitOf(JobOutcome outcome)
         return CliExit::Partial;
     case JobOutcome::Interrupted:
         // The signal decides the status (130, 143, 129): the caller knows it.
-        return 128;
+        return CliExit::Interrupted;
     }
     return CliExit::Refused;
 }
@@ -50,6 +50,8 @@ QString CliOutcomeName(int exitStatus)
     case CliExit::OutputFile:
         return QStringLiteral("output-file");
     default:
+        if (exitStatus > CliExit::Interrupted && exitStatus < CliExit::Interrupted + 32)
+            return QStringLiteral("interrupted");
         return QStringLiteral("error");
     }
 }

@@ -18,6 +18,8 @@ constexpr int Usage = 64;       // the command line is wrong
 constexpr int InputFile = 65;   // the input file cannot be read or is not of its kind
 constexpr int OutputFile = 73;  // a backup or output file cannot be written
 constexpr int Stdout = 74;      // a result could not be written to standard output
+// Stopped by a signal: 128 + its number (SIGHUP 129, SIGINT 130, SIGTERM 143).
+constexpr int Interrupted = 128;
 }
 
 int CliExitOf(JobOutcome outcome);

@@ -1,6 +1,7 @@
 // The other commands: ports, blacklist, clock and badge.
 #include <QCoreApplication>
 #include <QJsonObject>
+#include <cstdlib>
 
 #include "app/portlist.h"
 #include "blacklist/blacklistcheck.h"
@@ -10,6 +11,7 @@
 #include "cli/clioutput.h"
 #include "cli/clirunner.h"
 #include "config/configjobs.h"
+#include "config/configstore.h"
 #include "link/readersession.h"
 #include "tools/clockjob.h"
 
@@ -47,7 +49,7 @@ int CliRunner::blacklistRead()
     if (const int status = openPort())
         return status;
     BlackListReadJob job(*m_session);
-    if (const int status = runJob(job))
+    if (const int status = runRead(job))
         return status;
     m_out.set(QStringLiteral("entries"), QJsonArray::fromStringList(job.entries()));
     QByteArray content;
@@ -58,6 +60,7 @@ int CliRunner::blacklistRead()
     if (m_options.file == QLatin1String("-"))
         return m_out.json() ? CliExit::Done : writeOutput(content);
     QString error;
+    // Written whole or not at all: the old file stays as it was.
     if (!BlackListFileWrite(m_options.file, job.rows(), &error)) {
         m_out.message(tr("Fichier %1 impossible à écrire : %2.").arg(m_options.file, error));
         return CliExit::OutputFile;
@@ -69,12 +72,12 @@ int CliRunner::blacklistRead()
 
 int CliRunner::blacklistWrite()
 {
-    QStringList entries;
+    BlackListTransfer transfer;
     QList<QStringList> rows;
-    if (const int status = readBlackListInput(&entries, &rows))
+    if (const int status = readBlackListInput(&transfer, &rows))
         return status;
     // A truncated export must not wipe a fleet's blacklist overnight.
-    if (entries.isEmpty() && !m_options.allowEmpty) {
+    if (transfer.entries.isEmpty() && !m_options.allowEmpty) {
         m_out.message(tr("Fichier %1 vide : la liste noire du lecteur serait effacée "
                          "(--allow-empty pour le vouloir).")
                           .arg(m_options.file));
@@ -82,24 +85,18 @@ int CliRunner::blacklistWrite()
     }
     if (const int status = openPort())
         return status;
+    setPending(tr("La liste noire du lecteur peut être incomplète : relisez-la (blacklist-read)."));
     BlackListWriteJob write(*m_session);
-    write.setEntries(entries);
-    if (const int status = runJob(write))
-        return status;
-    m_out.result(tr("%1 ligne(s) envoyée(s)").arg(entries.size()));
-    m_out.set(QStringLiteral("sent"), entries.size());
-    // What the reader kept, read back.
-    BlackListReadJob read(*m_session);
-    if (const int status = runJob(read))
-        return status;
-    const QString difference = BlackListFirstDifference(entries, read.entries());
-    if (!difference.isEmpty()) {
-        m_out.message(tr("Relecture : %1").arg(difference));
-        m_out.set(QStringLiteral("difference"), difference);
-        return CliExit::CheckFailed;
-    }
-    m_out.result(tr("Relecture : %1 ligne(s), identiques").arg(read.entries().size()));
-    return CliExit::Done;
+    write.setTransfer(transfer);
+    write.setBackupFolder(m_options.backupDir.isEmpty() ? ConfigBackupFolderDefault() : m_options.backupDir);
+    const int status = runJob(write);
+    setPending(QString());
+    m_out.set(QStringLiteral("sent"), write.sentCount());
+    m_out.set(QStringLiteral("restored"), write.restoredCount());
+    m_out.set(QStringLiteral("checked"), write.checkedCount());
+    if (!write.backupPath().isEmpty())
+        m_out.set(QStringLiteral("backup"), write.backupPath());
+    return status;
 }
 
 int CliRunner::clockSet()
@@ -109,7 +106,11 @@ int CliRunner::clockSet()
     const QDateTime now = QDateTime::currentDateTime();
     ClockJob job(*m_session);
     job.setMoment(now);
-    if (const int status = runJob(job))
+    setPending(tr("Le lecteur peut avoir la nouvelle date sans la nouvelle heure : "
+                  "vérifiez-le (clock-set --check)."));
+    const int status = runJob(job);
+    setPending(QString());
+    if (status)
         return status;
     const ReaderClockTexts texts = ClockTexts(now);
     m_out.result(tr("Lecteur mis à l'heure : %1 %2").arg(texts.date, texts.time));
@@ -124,7 +125,7 @@ int CliRunner::clockCheck()
         return status;
     ConfigReadJob job(*m_session);
     job.setIdentifiers({ReaderToolId::ClockDate, ReaderToolId::ClockTime}, tr("Horloge"));
-    if (const int status = runJob(job))
+    if (const int status = runRead(job))
         return status;
     const QDateTime now = QDateTime::currentDateTime();
     const std::optional<ReaderClockTexts> texts = ClockTextsRead(job.reads());
@@ -141,5 +142,11 @@ int CliRunner::clockCheck()
     m_out.set(QStringLiteral("reader"), ClockMoment(*texts).toString(Qt::ISODate));
     m_out.set(QStringLiteral("pc"), now.toString(Qt::ISODate));
     m_out.set(QStringLiteral("drift_seconds"), double(*drift));
-    return CliExit::Done;
+    m_out.set(QStringLiteral("tolerance_minutes"), m_options.toleranceMinutes);
+    if (std::abs(*drift) <= qint64(m_options.toleranceMinutes) * 60)
+        return CliExit::Done;
+    m_out.message(tr("Horloge du lecteur hors tolérance (%1 min) : kovrim-cli --port %2 clock-set.")
+                      .arg(m_options.toleranceMinutes)
+                      .arg(m_port));
+    return CliExit::Differences;
 }

@@ -2,6 +2,7 @@
 #define CONFIGJOBS_H
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
@@ -70,11 +71,16 @@ private:
 };
 
 // Writes the model's changes in the order of their marks, then has the
-// reader commit each object written. A refused or unanswered write stops
-// before any commit; what was written but not committed is marked again.
-// With a backup folder, the values the write replaces are kept in a file
-// first (no file, no write); with the check, every parameter written is
-// read back after the last commit, and a difference keeps its mark.
+// reader commit each object written; with the check, every parameter
+// written is read back after the last commit, and a difference keeps its
+// mark. Before its first write it reads the reader's identity and every
+// value it replaces that the model does not know: another reader than the
+// one the plan was made for stops it there. With a backup folder, the
+// values the write replaces are kept in a file first (no file, no write).
+// All or nothing: a write that stops after the reader accepted a write
+// (refused, unanswered, asked to stop) writes back what it replaced,
+// commits again and reads back; when that fails, partial() names every
+// parameter the reader was left holding otherwise.
 class ConfigSaveJob : public ReaderJob
 {
     Q_OBJECT
@@ -85,6 +91,8 @@ public:
     void setChanges(const QList<ConfigChange> &changes);
     void setBackupFolder(const QString &folder) { m_backupFolder = folder; }
     void setCheck(bool check) { m_check = check; }
+    // The reader the plan was made for; the model's when not given.
+    void setIdentity(const ReaderIdentity &identity);
     QString backupPath() const { return m_backupPath; }
     // What the check read back, one entry per parameter written.
     struct Check {
@@ -101,6 +109,11 @@ public:
     const QList<ConfigChange> &written() const { return m_written; }
     // Objects the reader committed in the last run.
     const QStringList &committed() const { return m_committed; }
+    int writtenCount() const { return m_written.size(); }
+    int committedCount() const { return m_committed.size(); }
+    int checkedCount() const;
+    // Parameters put back to their previous value and read back so.
+    int restoredCount() const { return m_restored.size(); }
 
 protected:
     QString phaseName() const override;
@@ -110,26 +123,50 @@ protected:
     void answer(unsigned int code, const ReaderAnswer &answer) override;
     void aborted() override;
     QString outcomeText(JobOutcome outcome) const override;
+    void stopRequested() override;
 
 private:
+    enum class Phase { Before, Write, Commit, Check, UndoWrite, UndoCommit, UndoCheck, Ended };
+    bool sendStep(const ChainRequest &request, const QString &stepName);
+    void sendBefore();
+    void beforeAnswered(const ReaderAnswer &answer);
+    void beforeEnded();
+    bool backup();
     void sendWrite();
     void sendCommit();
     void writeAnswered(const ReaderAnswer &answer);
     void commitAnswered(const ReaderAnswer &answer);
-    void failed(JobOutcome outcome);
-    void markUncommittedAgain();
-    bool backup();
     void checkNext();
     void checkAnswered(const ReaderAnswer &answer);
     void checkEnded();
+    // The write stopped after the reader accepted something: put it back.
+    void undo(JobOutcome outcome, bool inFlightMayHaveLanded);
+    void collectUndo(bool inFlightMayHaveLanded);
+    void sendUndoWrite();
+    void undoWriteAnswered(const ReaderAnswer &answer);
+    void sendUndoCommit();
+    void undoCommitAnswered(const ReaderAnswer &answer);
+    void sendUndoCheck();
+    void undoCheckAnswered(const ReaderAnswer &answer);
+    void undoEnded();
+    void endPartial();
+    QString partialText() const;
+    bool undoing() const { return m_phase >= Phase::UndoWrite; }
 
     ConfigModel &m_model;
+    Phase m_phase = Phase::Ended;
     QList<ConfigChange> m_changes;
     bool m_changesGiven = false;
+    ReaderIdentity m_identity;
+    bool m_identityGiven = false;
+    ReaderIdentity m_readIdentity;
+    QString m_identityChanged;
+    QStringList m_before;
+    QList<ConfigRead> m_beforeReads;
+    QHash<QString, QString> m_original;  // the values replaced, where known
     QString m_backupFolder;
     QString m_backupPath;
     bool m_check = false;
-    bool m_checking = false;
     QList<Check> m_checks;
     int m_index = 0;
     QList<ConfigChange> m_written;
@@ -137,6 +174,17 @@ private:
     QStringList m_committed;
     int m_objectIndex = 0;
     int m_checkIndex = 0;
+    // Putting back: what, how far, and why.
+    JobOutcome m_failure = JobOutcome::Done;
+    bool m_stopped = false;
+    QStringList m_undo;
+    QStringList m_undoObjects;
+    QStringList m_undoWritten;
+    QStringList m_undoCommitted;
+    QStringList m_restored;
+    int m_undoIndex = 0;
+    ChainRequest m_lastRequest;
+    QString m_lastStep;
 };
 
 #endif

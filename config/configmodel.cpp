@@ -9,14 +9,64 @@ const QString Zero = QStringLiteral("0");
 const QString ReadOnlyAttribute = QStringLiteral("1");
 }
 
+namespace {
+bool IsDigits(const QString &text)
+{
+    return !text.isEmpty()
+           && std::all_of(text.cbegin(), text.cend(),
+                          [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+bool IsCheckBox(const ConfigParameter &parameter)
+{
+    return parameter.kind == QLatin1String(KindCheckBox);
+}
+
+bool IsComboBox(const ConfigParameter &parameter)
+{
+    return parameter.kind == QLatin1String(KindComboBox);
+}
+}
+
+bool ConfigValueCanonical(const ConfigParameter &parameter, const QString &value,
+                          QString *canonical)
+{
+    *canonical = value;
+    if (IsCheckBox(parameter))
+        return value == QLatin1String("0") || value == QLatin1String("1");
+    if (!IsComboBox(parameter))
+        return true;
+    int index = 0;
+    if (!IsDigits(value) || value.size() > 6 || !ComboIndexFromText(value, parameter.choiceCount, &index))
+        return false;
+    *canonical = QString::number(index);
+    return true;
+}
+
+QString ConfigValueRefusal(const ConfigParameter &parameter, const QString &value)
+{
+    QString canonical;
+    if (ConfigValueCanonical(parameter, value, &canonical))
+        return QString();
+    if (IsCheckBox(parameter))
+        return QObject::tr("0 ou 1 attendu");
+    return QObject::tr("numéro d'option de 0 à %1 attendu").arg(parameter.choiceCount - 1);
+}
+
+QString ConfigUnknownValueSuffix()
+{
+    return QObject::tr(" (valeur inconnue)");
+}
+
 QString ConfigValueText(const ConfigParameter &parameter, const QString &value)
 {
-    if (parameter.kind == QLatin1String(KindCheckBox))
-        return CheckStateFromText(value) ? QObject::tr("Oui") : QObject::tr("Non");
-    int index = 0;
-    if (parameter.kind == QLatin1String(KindComboBox)
-        && ComboIndexFromText(value, parameter.choiceCount, &index))
-        return parameter.choices.at(index);
+    QString canonical;
+    if (!ConfigValueCanonical(parameter, value, &canonical))
+        return value + ConfigUnknownValueSuffix();
+    if (IsCheckBox(parameter))
+        return canonical == QLatin1String("1") ? QObject::tr("Oui") : QObject::tr("Non");
+    if (IsComboBox(parameter))
+        return parameter.choices.at(canonical.toInt());
     return value;
 }
 
@@ -42,6 +92,7 @@ ConfigModel::ConfigModel(QObject *parent) : QObject(parent)
                             || parameter.kind == QLatin1String(KindComboBox);
         parameter.value = editor ? Zero : QString::fromUtf8(item.value);
         parameter.lastWritten = QString::fromUtf8(item.save);
+        parameter.catalogueSave = parameter.lastWritten;
         parameter.catalogueModified = QString::fromUtf8(item.modified);
         m_index.insert(identifier, m_parameters.size());
         m_parameters.append(parameter);
@@ -66,17 +117,11 @@ QString ConfigModel::value(const QString &identifier) const
     return parameter ? parameter->value : QString();
 }
 
-QString ConfigModel::EditorValue(const ConfigParameter &parameter, const QString &text,
-                                 const QString &current)
+QString ConfigModel::EditorValue(const ConfigParameter &parameter, const QString &text)
 {
-    if (parameter.kind == QLatin1String(KindCheckBox))
-        return CheckStateFromText(text) ? QStringLiteral("1") : Zero;
-    if (parameter.kind == QLatin1String(KindComboBox)) {
-        int index = 0;
-        return ComboIndexFromText(text, parameter.choiceCount, &index) ? QString::number(index)
-                                                                        : current;
-    }
-    return text;
+    QString canonical;
+    ConfigValueCanonical(parameter, text, &canonical);
+    return canonical;
 }
 
 // Marked when it differs from what the reader holds, or nobody knows that.
@@ -90,8 +135,9 @@ void ConfigModel::remark(ConfigParameter &parameter)
 
 void ConfigModel::setValue(ConfigParameter &parameter, const QString &value)
 {
-    parameter.value = EditorValue(parameter, value, parameter.value);
+    parameter.value = EditorValue(parameter, value);
     parameter.valueKnown = true;
+    parameter.fromFile = false;
     if (!parameter.readOnly)
         remark(parameter);
     emit parameterChanged(parameter.identifier);
@@ -102,20 +148,83 @@ bool ConfigModel::edit(const QString &identifier, const QString &value)
     ConfigParameter *parameter = findMutable(identifier);
     if (!parameter || parameter->readOnly)
         return false;
-    if (EditorValue(*parameter, value, parameter->value) != parameter->value)
-        setValue(*parameter, value);
+    // A value the editor cannot show (the reader's unknown one) is never
+    // the operator's choice: picking it again changes nothing.
+    QString canonical;
+    if (!ConfigValueCanonical(*parameter, value, &canonical))
+        return canonical == parameter->value;
+    if (canonical != parameter->value || parameter->fromFile)
+        setValue(*parameter, canonical);
     return true;
+}
+
+namespace {
+QString LineRefused(const ConfigLine &line, const QString &reason)
+{
+    return QObject::tr("ligne %1 : %2 : %3").arg(line.number).arg(line.text(), reason);
+}
+}
+
+// The reason each refused line is refused, by its place in `lines`.
+QHash<int, QString> ConfigModel::lineRefusals(const QList<ConfigLine> &lines) const
+{
+    QHash<int, QString> refusals;
+    QHash<QString, const ConfigLine *> first;
+    for (int i = 0; i < lines.size(); ++i) {
+        const ConfigLine &line = lines.at(i);
+        const ConfigParameter *parameter = find(line.identifier);
+        if (!line.hasEquals) {
+            refusals.insert(i, LineRefused(line, tr("« = » manquant")));
+            continue;
+        }
+        if (!parameter) {
+            refusals.insert(i, LineRefused(line, tr("paramètre inconnu")));
+            continue;
+        }
+        if (const ConfigLine *earlier = first.value(line.identifier)) {
+            if (earlier->value != line.value)
+                refusals.insert(i, LineRefused(line, tr("déjà donné ligne %1 avec une autre valeur")
+                                                         .arg(earlier->number)));
+            continue;
+        }
+        first.insert(line.identifier, &line);
+        const bool readersOwn = parameter->readerKnown && line.value == parameter->readerValue;
+        if (parameter->readOnly || readersOwn)
+            continue;
+        const QString reason = ConfigValueRefusal(*parameter, line.value);
+        if (!reason.isEmpty())
+            refusals.insert(i, LineRefused(line, reason));
+    }
+    return refusals;
+}
+
+QStringList ConfigModel::fileRefusals(const QList<ConfigLine> &lines) const
+{
+    const QHash<int, QString> refusals = lineRefusals(lines);
+    QStringList texts;
+    for (int i = 0; i < lines.size(); ++i)
+        if (refusals.contains(i))
+            texts << refusals.value(i);
+    return texts;
 }
 
 int ConfigModel::applyFile(const QList<ConfigLine> &lines)
 {
     int named = 0;
-    for (const ConfigLine &line : lines) {
+    const QHash<int, QString> refused = lineRefusals(lines);
+    for (int i = 0; i < lines.size(); ++i) {
+        const ConfigLine &line = lines.at(i);
         ConfigParameter *parameter = findMutable(line.identifier);
-        if (!parameter)
+        if (!parameter || !line.hasEquals)
             continue;
         ++named;
-        setValue(*parameter, line.value);
+        // The reader's versions and clock are the reader's, never a file's.
+        if (parameter->readOnly || refused.contains(i))
+            continue;
+        QString canonical;
+        ConfigValueCanonical(*parameter, line.value, &canonical);
+        setValue(*parameter, canonical);
+        parameter->fromFile = IsPerReaderParameter(parameter->identifier) && parameter->changed();
     }
     if (named > 0)
         m_hasConfiguration = true;
@@ -131,15 +240,17 @@ void ConfigModel::applyReaderLoad(const QList<ConfigRead> &reads)
         parameter->readRefused = !read.accepted;
         parameter->readerKnown = read.accepted;
         if (read.accepted) {
-            parameter->value = EditorValue(*parameter, read.value, parameter->value);
+            parameter->value = EditorValue(*parameter, read.value);
             parameter->readerValue = parameter->value;
             parameter->valueKnown = true;
+            parameter->fromFile = false;
         }
     }
-    // A fresh start: what the operator changes from now on is numbered anew.
+    // A fresh start: what the operator changes from now on is numbered anew;
+    // a value that may wait uncommitted is still to be committed.
     m_counter = 0;
     for (ConfigParameter &parameter : m_parameters)
-        parameter.mark = 0;
+        parameter.mark = parameter.pendingInReader && !parameter.readOnly ? ++m_counter : 0;
     m_hasConfiguration = true;
     for (const ConfigParameter &parameter : qAsConst(m_parameters))
         emit parameterChanged(parameter.identifier);
@@ -153,9 +264,12 @@ void ConfigModel::applyReaderValues(const QList<ConfigRead> &reads)
             continue;
         parameter->readRefused = false;
         parameter->readerKnown = true;
-        parameter->readerValue = EditorValue(*parameter, read.value, parameter->value);
-        if (parameter->mark != 0 && parameter->value == parameter->readerValue)
+        parameter->readerValue = EditorValue(*parameter, read.value);
+        if (parameter->mark != 0 && parameter->value == parameter->readerValue
+            && !parameter->pendingInReader) {
             parameter->mark = 0;
+            parameter->fromFile = false;
+        }
         emit parameterChanged(parameter->identifier);
     }
 }
@@ -167,7 +281,59 @@ void ConfigModel::checkFailed(const QString &identifier, const QString &readValu
         return;
     parameter->readerKnown = answered;
     if (answered)
-        parameter->readerValue = EditorValue(*parameter, readValue, readValue);
+        parameter->readerValue = EditorValue(*parameter, readValue);
+    if (parameter->mark == 0)
+        parameter->mark = ++m_counter;
+    emit parameterChanged(identifier);
+}
+
+void ConfigModel::forgetReader()
+{
+    for (ConfigParameter &parameter : m_parameters) {
+        // In step with the old reader: the value was that reader's. A change
+        // keeps its mark and its place in the write order.
+        if (!parameter.changed())
+            parameter.valueKnown = false;
+        parameter.readerKnown = false;
+        parameter.readerValue.clear();
+        parameter.readRefused = false;
+        parameter.lastWritten = parameter.catalogueSave;
+        emit parameterChanged(parameter.identifier);
+    }
+}
+
+ReaderIdentity ConfigModel::readerIdentity() const
+{
+    ReaderIdentity identity;
+    for (const QString &identifier : ReaderIdentity::Identifiers()) {
+        const ConfigParameter *parameter = find(identifier);
+        identity.take(identifier, parameter && parameter->readerKnown,
+                      parameter ? parameter->readerValue : QString());
+    }
+    return identity;
+}
+
+void ConfigModel::writeUndone(const QString &identifier, const QString &value)
+{
+    ConfigParameter *parameter = findMutable(identifier);
+    if (!parameter)
+        return;
+    parameter->readerKnown = true;
+    parameter->readerValue = value;
+    parameter->lastWritten = value;
+    parameter->pendingInReader = false;
+    if (parameter->mark == 0 && parameter->value != value)
+        parameter->mark = ++m_counter;
+    emit parameterChanged(identifier);
+}
+
+void ConfigModel::readerValueLost(const QString &identifier)
+{
+    ConfigParameter *parameter = findMutable(identifier);
+    if (!parameter)
+        return;
+    parameter->readerKnown = false;
+    parameter->pendingInReader = true;
     if (parameter->mark == 0)
         parameter->mark = ++m_counter;
     emit parameterChanged(identifier);
@@ -187,10 +353,9 @@ QStringList ConfigModel::unknownToReader(const QStringList &identifiers) const
 QByteArray ConfigModel::readerValuesContent() const
 {
     QByteArray content;
-    for (const QString &identifier : m_itemOrder) {
-        const ConfigParameter *parameter = find(identifier);
-        if (parameter->readerKnown)
-            content += ConfigFileLine(identifier, parameter->readerValue);
+    for (const ConfigParameter &parameter : m_parameters) {
+        if (parameter.readerKnown)
+            content += ConfigFileLine(parameter.identifier, parameter.readerValue);
     }
     return content;
 }
@@ -200,7 +365,7 @@ QList<ConfigChange> ConfigModel::changes() const
     QList<ConfigChange> list;
     for (const ConfigParameter &parameter : m_parameters) {
         if (parameter.changed() && !parameter.readOnly)
-            list.append({parameter.identifier, parameter.value, parameter.mark});
+            list.append({parameter.identifier, parameter.value, parameter.mark, parameter.fromFile});
     }
     std::stable_sort(list.begin(), list.end(),
                      [](const ConfigChange &a, const ConfigChange &b) { return a.mark < b.mark; });
@@ -214,8 +379,10 @@ void ConfigModel::writeAccepted(const ConfigChange &change)
         return;
     parameter->lastWritten = change.value;
     // Changed again meanwhile: that change still waits for a save.
-    if (parameter->mark == change.mark)
+    if (parameter->mark == change.mark) {
         parameter->mark = 0;
+        parameter->fromFile = false;
+    }
     emit parameterChanged(parameter->identifier);
 }
 
@@ -227,6 +394,7 @@ void ConfigModel::objectCommitted(const QString &object, const QList<ConfigChang
         if (ConfigParameter *parameter = findMutable(change.identifier)) {
             parameter->readerKnown = true;
             parameter->readerValue = change.value;
+            parameter->pendingInReader = false;
         }
     }
 }

@@ -1,15 +1,19 @@
 #include "config/configpage.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTreeWidget>
+#include <utility>
 
 #include "config/configstore.h"
 #include "config/paramtree.h"
 #include "config/writepreview.h"
+#include "link/readersession.h"
 #include "tools/readertools.h"
 #include "ui_mainwindow.h"
 
@@ -69,6 +73,20 @@ ConfigPage::ConfigPage(QWidget *window, Ui::MainWindow *ui, ReaderSession &sessi
     connectJob(m_read);
     connect(&m_load, &ReaderJob::finished, this, &ConfigPage::clockCheck);
     connect(&m_read, &ReaderJob::finished, this, &ConfigPage::readBeforeWriteEnded);
+    connect(&session, &ReaderSession::portStateChanged, this, &ConfigPage::linkChanged);
+}
+
+// Closed, lost or opened again, the link may now lead to another reader:
+// nothing known from the old one is taken for the new one's, and a
+// preview made for the old one is never written into the new one.
+void ConfigPage::linkChanged()
+{
+    if (m_preview) {
+        WritePreviewDialog *preview = m_preview;
+        m_previewCancelled = true;
+        preview->reject();
+    }
+    m_model.forgetReader();
 }
 
 void ConfigPage::connectJob(ReaderJob &job)
@@ -144,15 +162,48 @@ void ConfigPage::show(const QString &identifier)
     if (!parameter)
         return;
     const QString modified = m_model.modifiedText(identifier);
+    QString canonical;
+    const bool showable = ConfigValueCanonical(*parameter, parameter->value, &canonical);
     m_showing = true;
     for (QTreeWidgetItem *item : m_items.value(identifier)) {
-        TreeItemValue(TreeWrite, ui->treeWidget, item, parameter->value, TreeColumn::Kind,
-                      TreeColumn::Value);
+        showUnknownValue(item, *parameter, showable);
+        if (showable)
+            TreeItemValue(TreeWrite, ui->treeWidget, item, parameter->value, TreeColumn::Kind,
+                          TreeColumn::Value);
         SetTextIfChanged(item, TreeColumn::Save, parameter->lastWritten);
         SetTextIfChanged(item, TreeColumn::Modified, modified);
         ChangedMark(ui->treeWidget, item, parameter->changed());
     }
     m_showing = false;
+}
+
+// A reader value its editor has no state for is shown as given, in red,
+// until the operator picks one of the editor's own.
+void ConfigPage::showUnknownValue(QTreeWidgetItem *item, const ConfigParameter &parameter,
+                                  bool showable)
+{
+    QWidget *editor = ui->treeWidget->itemWidget(item, TreeColumn::Value);
+    if (!editor)
+        return;
+    const QString text = showable ? QString() : parameter.value + ConfigUnknownValueSuffix();
+    editor->setStyleSheet(showable ? QString() : QStringLiteral("color: red"));
+    editor->setToolTip(showable ? QString() : tr("Valeur du lecteur inconnue du catalogue : jamais écrite "
+                                                 "sans un autre choix"));
+    if (auto *box = qobject_cast<QCheckBox *>(editor)) {
+        box->setText(text);
+        box->setTristate(!showable);
+        if (!showable)
+            box->setCheckState(Qt::PartiallyChecked);
+    } else if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+        while (combo->count() > parameter.choiceCount)
+            combo->removeItem(combo->count() - 1);
+        if (!showable) {
+            combo->addItem(text);
+            combo->setCurrentIndex(combo->count() - 1);
+        }
+    }
+    if (!showable)
+        item->setText(TreeColumn::Value, parameter.value);
 }
 
 void ConfigPage::showAll()
@@ -234,7 +285,8 @@ void ConfigPage::save()
         setStatus(tr("Aucune modification"));
         return;
     }
-    const QStringList unknown = m_model.unknownToReader(identifiers);
+    // The preview and the backup name the reader they were made for.
+    const QStringList unknown = m_model.unknownToReader(ReaderIdentity::Identifiers() + identifiers);
     if (unknown.isEmpty()) {
         preview();
         return;
@@ -266,6 +318,7 @@ void ConfigPage::preview()
         busyUpdate();
         return;
     }
+    m_previewIdentity = m_model.readerIdentity();
     m_preview = new WritePreviewDialog(m_model, changes, m_window);
     m_preview->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_preview, &QDialog::finished, this, &ConfigPage::previewClosed);
@@ -278,12 +331,19 @@ void ConfigPage::previewClosed(int result)
 {
     const QList<ConfigChange> chosen = m_preview->selected();
     m_preview = nullptr;
+    if (std::exchange(m_previewCancelled, false)) {
+        setStatus(tr("Save: ->Annulé"));
+        emit journal(tr("Aperçu fermé : la liaison avec le lecteur a changé"));
+        busyUpdate();
+        return;
+    }
     if (result != QDialog::Accepted || chosen.isEmpty()) {
         setStatus(tr("Save: ->Annulé"));
         busyUpdate();
         return;
     }
     m_save.setChanges(chosen);
+    m_save.setIdentity(m_previewIdentity);
     m_save.setBackupFolder(backupFolder());
     m_save.setCheck(true);
     if (!m_save.start())
@@ -311,7 +371,8 @@ void ConfigPage::loadFile()
     if (ui->SAI_FIleName->text().isEmpty())
         chooseFile();
     QString refusal;
-    if (!ConfigFileLoad(ui->SAI_FIleName->text(), m_model, &refusal)) {
+    QStringList refusedLines;
+    if (!ConfigFileLoad(ui->SAI_FIleName->text(), m_model, &refusal, &refusedLines)) {
         if (refusal.isEmpty())
             QMessageBox::critical(m_window, tr("Erreur"), tr("Impossible d'ouvrir le fichier"));
         else
@@ -322,7 +383,17 @@ void ConfigPage::loadFile()
     ui->BTN_ReaderFileSave->setEnabled(true);
     emit busyChanged();
     setStatus(tr("Origine des données->Fichier"));
-    QMessageBox::information(m_window, tr("Information"), tr("Configuration chargée"));
+    if (refusedLines.isEmpty()) {
+        QMessageBox::information(m_window, tr("Information"), tr("Configuration chargée"));
+        return;
+    }
+    for (const QString &line : qAsConst(refusedLines))
+        emit journal(tr("Fichier : %1").arg(line));
+    QMessageBox::warning(m_window, tr("Attention"),
+                         (refusedLines.size() > 1
+                              ? tr("Configuration chargée sauf %1 lignes refusées :").arg(refusedLines.size())
+                              : tr("Configuration chargée sauf une ligne refusée :"))
+                             + QLatin1Char('\n') + refusedLines.join(QLatin1Char('\n')));
 }
 
 void ConfigPage::saveFile()

@@ -59,6 +59,7 @@ private:
     void prepareTree();
     void show(const QString &identifier);
     void showAll();
+    void showUnknownValue(QTreeWidgetItem *item, const ConfigParameter &parameter, bool showable);
     void setTreeEditable(bool editable);
     void busyUpdate();
     void clockCheck(JobOutcome outcome);
@@ -66,6 +67,7 @@ private:
     void preview();
     void previewClosed(int result);
     void saveFailedToStart();
+    void linkChanged();
 
     QWidget *m_window;
     Ui::MainWindow *ui;
@@ -75,6 +77,8 @@ private:
     ConfigSaveJob m_save;
     ConfigReadJob m_read;
     class WritePreviewDialog *m_preview = nullptr;
+    ReaderIdentity m_previewIdentity;
+    bool m_previewCancelled = false;
     QHash<QString, QList<QTreeWidgetItem *>> m_items;
     bool m_showing = false;  // the page writes the cells: no edit to record
 };

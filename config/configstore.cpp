@@ -23,7 +23,8 @@ bool ConfigFileRead(const QString &path, QList<ConfigLine> *lines, QString *refu
            && ConfigFileParse(content, lines, refusal);
 }
 
-bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal)
+bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal,
+                    QStringList *refusedLines)
 {
     QList<ConfigLine> lines;
     if (!ConfigFileRead(path, &lines, refusal))
@@ -37,14 +38,23 @@ bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal)
         *refusal = tr("aucun paramètre du lecteur");
         return false;
     }
+    if (refusedLines)
+        *refusedLines = model.fileRefusals(lines);
     model.applyFile(lines);
     return true;
+}
+
+QStringList ConfigFileIdentifiers(const ConfigModel &model)
+{
+    QStringList identifiers = model.itemOrder();
+    identifiers.removeDuplicates();
+    return identifiers;
 }
 
 QByteArray ConfigFileContent(const ConfigModel &model)
 {
     QByteArray content;
-    for (const QString &identifier : model.itemOrder())
+    for (const QString &identifier : ConfigFileIdentifiers(model))
         if (model.find(identifier)->valueKnown)
             content += ConfigFileLine(identifier, model.value(identifier));
     return content;
@@ -97,20 +107,10 @@ QString ConfigBackupWrite(const QString &folder, const ConfigModel &model, const
         if (copy > 1)
             numbered.insert(name.size() - 4, QStringLiteral("-%1").arg(copy));
         const QString path = QDir(folder).filePath(numbered);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (file.exists())
-                continue;
-            *error = file.errorString();
-            return QString();
-        }
-        if (file.write(content) != content.size() || !file.flush()) {
-            *error = file.errorString();
-            file.close();
-            file.remove();
-            return QString();
-        }
-        return path;
+        const NewFileResult written = FileWriteNew(path, content, error);
+        if (written == NewFileResult::Exists)
+            continue;
+        return written == NewFileResult::Written ? path : QString();
     }
     *error = tr("plus de %1 sauvegardes de ce lecteur dans la même seconde").arg(ConfigBackupCopiesMax);
     return QString();

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "config/paramlogic.h"
 
@@ -16,11 +17,16 @@ class ConfigModel;
 // (*refusal empty) or is no configuration text (*refusal says why).
 bool ConfigFileRead(const QString &path, QList<ConfigLine> *lines, QString *refusal);
 // Reads the file into the model; a file that is refused, or that names no
-// parameter, leaves the model untouched.
-bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal);
-// One line per parameter item of the catalogue, in tree order, for the
-// parameters whose value is known: a value the reader refused to give is
-// left out rather than copied as an empty one into another reader.
+// parameter, leaves the model untouched. Lines the model cannot take are
+// left out and named in *refusedLines, one text each.
+bool ConfigFileLoad(const QString &path, ConfigModel &model, QString *refusal,
+                    QStringList *refusedLines = nullptr);
+// The catalogue's parameter identifiers in tree order, each once: an
+// identifier shown on two items is one parameter.
+QStringList ConfigFileIdentifiers(const ConfigModel &model);
+// One line per parameter, in tree order, for the parameters whose value is
+// known: a value the reader refused to give is left out rather than copied
+// as an empty one into another reader.
 QByteArray ConfigFileContent(const ConfigModel &model);
 // Written aside and put in place only when complete: a failure leaves the
 // previous file as it was.

@@ -67,12 +67,20 @@ QString CommitPayload(const QString &object)
     return object + QStringLiteral(".255.1=");
 }
 
+bool IsPerReaderParameter(const QString &identifier)
+{
+    return identifier == QLatin1String("3.0.2") || identifier == QLatin1String("13.1.4");
+}
+
 ConfigLine ConfigLineParse(const QString &line)
 {
+    ConfigLine parsed;
     const int equals = line.indexOf(Equals);
-    if (equals < 0)
-        return {line, QString()};
-    return {line.left(equals), line.mid(equals + 1)};
+    parsed.hasEquals = equals >= 0;
+    parsed.identifier = (parsed.hasEquals ? line.left(equals) : line).trimmed();
+    if (parsed.hasEquals)
+        parsed.value = line.mid(equals + 1);
+    return parsed;
 }
 
 namespace {
@@ -100,8 +108,13 @@ bool ConfigFileParse(const QByteArray &content, QList<ConfigLine> *lines, QStrin
     }
     QTextCodec *const codec = QTextCodec::codecForLocale();
     QList<ConfigLine> parsed;
-    for (const QByteArray &line : byteLines)
-        parsed.append(ConfigLineParse(TextFileDecode(line, codec)));
+    for (int i = 0; i < byteLines.size(); ++i) {
+        const QString text = TextFileDecode(byteLines.at(i), codec);
+        if (text.trimmed().isEmpty())
+            continue;
+        parsed.append(ConfigLineParse(text));
+        parsed.last().number = i + 1;
+    }
     *lines = parsed;
     return true;
 }

@@ -32,11 +32,19 @@ bool ObjectListAdd(QString &objects, const QString &object);
 QString ValuePutPayload(const QString &identifier, const QString &value);
 QString CommitPayload(const QString &object);
 
+// Parameters that belong to one reader ("Identifiant matériel", "Adresse
+// IP"): a file copied from another reader never writes them unasked.
+bool IsPerReaderParameter(const QString &identifier);
+
 // One line of a configuration file: the identifier is the text before the
-// first "=", the value the whole rest of the line (it may hold "=").
+// first "=" (blanks around it trimmed), the value the whole rest of the
+// line as written (it may hold "=" and end with blanks).
 struct ConfigLine {
     QString identifier;
     QString value;
+    int number = 0;         // its line in the file, from 1; 0 when not from a file
+    bool hasEquals = true;  // a line without "=" names no value: malformed
+    QString text() const { return hasEquals ? identifier + QLatin1Char('=') + value : identifier; }
 };
 ConfigLine ConfigLineParse(const QString &line);
 
@@ -46,7 +54,8 @@ ConfigLine ConfigLineParse(const QString &line);
 constexpr int ConfigLineMax = 64 * 1024;
 constexpr qint64 ConfigFileMax = 4 * 1024 * 1024;
 constexpr int ConfigFileMaxLines = 10000;
-// Lines end with LF, CR LF or CR alone; the text is in the local 8-bit
+// Lines end with LF, CR LF or CR alone; blank lines are left out, the others
+// keep their number; the text is in the local 8-bit
 // encoding, or Latin-1 when it is not valid in it (files of earlier
 // versions). False, with `lines` untouched and *reason saying why in the
 // operator's words, when the content is not such a text.

@@ -13,6 +13,13 @@ QTableWidgetItem *Cell(const QString &text)
     cell->setToolTip(text);
     return cell;
 }
+
+// Between « » so that a blank at either end shows; an option by its name.
+QString Shown(const ConfigParameter &parameter, const QString &value)
+{
+    const QString text = ConfigValueText(parameter, value);
+    return text == value ? QStringLiteral("« %1 »").arg(value) : text;
+}
 }
 
 WritePreviewDialog::WritePreviewDialog(const ConfigModel &model, const QList<ConfigChange> &changes,
@@ -25,15 +32,18 @@ WritePreviewDialog::WritePreviewDialog(const ConfigModel &model, const QList<Con
     for (int row = 0; row < changes.size(); ++row) {
         const ConfigChange &change = changes.at(row);
         const ConfigParameter *parameter = model.find(change.identifier);
-        QTableWidgetItem *label = Cell(parameter->label);
+        // Another reader's identity copied from a file is written only
+        // when the operator ticks it.
+        QTableWidgetItem *label = Cell(change.perReader
+                                           ? tr("%1 (propre au lecteur)").arg(parameter->label)
+                                           : parameter->label);
         label->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-        label->setCheckState(Qt::Checked);
+        label->setCheckState(change.perReader ? Qt::Unchecked : Qt::Checked);
         table->setItem(row, 0, label);
         table->setItem(row, 1, Cell(change.identifier));
-        table->setItem(row, 2, Cell(parameter->readerKnown
-                                        ? ConfigValueText(*parameter, parameter->readerValue)
-                                        : tr("inconnu")));
-        table->setItem(row, 3, Cell(ConfigValueText(*parameter, change.value)));
+        table->setItem(row, 2, Cell(parameter->readerKnown ? Shown(*parameter, parameter->readerValue)
+                                                           : tr("inconnu")));
+        table->setItem(row, 3, Cell(Shown(*parameter, change.value)));
     }
     // Every column as wide as its texts, the new value taking what is left.
     for (int column = 0; column < table->columnCount() - 1; ++column)

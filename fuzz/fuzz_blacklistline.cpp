@@ -28,7 +28,7 @@ void CheckEntry(const QStringList &cells)
     for (int column = ColumnUid; column <= ColumnGroup; ++column)
         check(back.at(column) == BlackListCellClean(cells.value(column), column));
     const QString date = BlackListDateToEntry(cells.value(ColumnDate).trimmed());
-    check(back.at(ColumnDate) == (date.isEmpty() ? QString() : cells.value(ColumnDate).trimmed()));
+    check(back.at(ColumnDate) == (date.isEmpty() ? QString() : BlackListDateNormalise(cells.value(ColumnDate))));
 }
 }
 

@@ -29,7 +29,6 @@ void MainWindow::HistoryPrepare()
     };
     new LedgerJobRecorder(Config->saveJob(), LedgerKind::Configuration, record, History);
     new LedgerJobRecorder(BlackList->writeJob(), LedgerKind::BlackList, record, History);
-    new LedgerJobRecorder(BlackList->checkJob(), LedgerKind::BlackList, record, History);
     new LedgerJobRecorder(Tools->clockJob(), LedgerKind::Clock, record, History);
     // The format is a single command: its result line is its outcome.
     connect(ui->SAI_CeationSecuriteResult, &QLineEdit::textChanged, History, [record](const QString &text) {

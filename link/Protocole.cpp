@@ -8,6 +8,7 @@
 #include <QSerialPort>
 #include <algorithm>
 #include <cstring>
+#include <sys/file.h>
 
 #include "link/answerkind.h"
 #include "link/commands.h"
@@ -105,6 +106,7 @@ quint8 QProtocole::CmdRequest(char c1, char c2, const QString &payload,
     Cmd.TimeOutMs = timeoutMs;
     Cmd.CmdTimer.start();
     Cmd.IsOk.store(false, std::memory_order_relaxed);
+    Cmd.IsDamaged.store(false, std::memory_order_relaxed);
 
     if (static_cast<std::size_t>(bytes.size()) > PayloadMax) {
         qDebug("CmdRequest => payload too long (%d bytes), refused", bytes.size());
@@ -148,11 +150,13 @@ quint8 QProtocole::PutValueRequest(const QString &id, const QString &value, unsi
     return result;
 }
 
-quint8 QProtocole::CmdAnswer(bool &ok, char &status, QString *text)
+quint8 QProtocole::CmdAnswer(bool &ok, char &status, QString *text, bool *damaged)
 {
     if (Cmd.IsWaiting.load(std::memory_order_acquire))
         return 0;
     ok = Cmd.IsOk.load(std::memory_order_relaxed);
+    if (damaged)
+        *damaged = Cmd.IsDamaged.load(std::memory_order_relaxed);
     if (ok) {
         qDebug("QProtocole::GetValueAnswer= Cmd.IsOk = TRUE");
         if (text)
@@ -278,6 +282,11 @@ bool QProtocole::PortOpen(const QString &name)
     Port->setPortName(name);
     if (!Port->open(QIODevice::ReadWrite))
         return false;
+    if (!LockDescriptor()) {
+        qDebug("=>port verrouillé par un autre processus");
+        Port->close();
+        return false;
+    }
     Port->setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
     Port->setDataBits(QSerialPort::Data8);
     Port->clear(QSerialPort::AllDirections);
@@ -290,6 +299,13 @@ bool QProtocole::PortOpen(const QString &name)
     OpenedPortName = name;
     ComIsOpen.store(true, std::memory_order_release);
     return true;
+}
+
+// On the descriptor itself: the device is locked whatever name reached it.
+bool QProtocole::LockDescriptor()
+{
+    return !LockPort.load(std::memory_order_acquire)
+           || ::flock(int(Port->handle()), LOCK_EX | LOCK_NB) == 0;
 }
 
 void QProtocole::ClosePort()
@@ -338,7 +354,9 @@ void QProtocole::ControlLow()
 
 void QProtocole::LowIdle()
 {
-    if (Port->waitForReadyRead(IdleWaitMs) || Port->bytesAvailable() > 0)
+    // Bytes already buffered first: waiting for more would cost each
+    // frame of a burst the whole wait, and a queued request starves.
+    if (Port->bytesAvailable() > 0 || Port->waitForReadyRead(IdleWaitMs))
         LowState = LOW_RECEIVE;
     else if (TxFrame.TxPending.load(std::memory_order_acquire) && LineQuietForSend())
         LowState = LOW_SEND;
@@ -409,7 +427,8 @@ void QProtocole::LowSend()
 void QProtocole::LowReceive()
 {
     ClearPortError();
-    Port->waitForReadyRead(IdleWaitMs);
+    if (Port->bytesAvailable() <= 0)
+        Port->waitForReadyRead(IdleWaitMs);
     if (Port->bytesAvailable() <= 0) {
         if (RxTimer.isValid() && RxTimer.elapsed() > InterByteMs) {
             RxFrame.cutShort();
@@ -461,8 +480,12 @@ void QProtocole::AnswerCompletion()
         if (RxFrame.type() == Cmd::AnswerDebug) {
             emit SIG_Debug(body);
         } else if (answers) {
-            const bool ok = RxFrame.ok();
+            const bool damaged = FrameDamaged();
+            if (damaged)
+                qDebug("ControlLow->Rcv answer body is no text => damaged frame");
+            const bool ok = RxFrame.ok() && !damaged;
             Cmd.IsOk.store(ok, std::memory_order_relaxed);
+            Cmd.IsDamaged.store(damaged, std::memory_order_relaxed);
             if (ok) {
                 Cmd.Status = RxFrame.status();
                 Cmd.Answer = body;
@@ -512,6 +535,12 @@ bool QProtocole::FrameAnswersRequest() const
                                 RxFrame.bodyLength());
 }
 
+// Noise inside a frame leaves it complete with a body no reader sends.
+bool QProtocole::FrameDamaged() const
+{
+    return RxFrame.ok() && !AnswerBodyIsText(RxFrame.body(), RxFrame.bodyLength());
+}
+
 void QProtocole::TraceReceived(bool answersRequest)
 {
     TracedFrame traced;
@@ -559,12 +588,15 @@ void QProtocole::ControlHigh()
         break;
     case 2: {
         bool ok = false;
+        bool damaged = false;
         char status = 0;
         QString answer;
-        if (CmdAnswer(ok, status, &answer) == 0)
+        if (CmdAnswer(ok, status, &answer, &damaged) == 0)
             break;
-        if (ok) {
-            PollAnswer(answer);
+        if (ok || damaged) {
+            // A poll answer lost in noise is no event: the next poll asks again.
+            if (ok)
+                PollAnswer(answer);
             PollTimer.start();
             Step = 3;
         } else {

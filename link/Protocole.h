@@ -50,7 +50,9 @@ public:
                       unsigned int arg, unsigned int timeoutMs);
     quint8 PutValueRequest(const QString &id, const QString &value, unsigned int arg);
     // 0 while the request is outstanding; else 1 with the results, slot freed.
-    quint8 CmdAnswer(bool &ok, char &status, QString *text = nullptr);
+    // *damaged: a complete frame came whose body is no text (noise on the
+    // line): not answered, but not silent either.
+    quint8 CmdAnswer(bool &ok, char &status, QString *text = nullptr, bool *damaged = nullptr);
     quint8 CmdAnswer(bool &ok, char &status, QString &text) { return CmdAnswer(ok, status, &text); }
 
     // Stops the loop cooperatively and waits for the thread to end.
@@ -59,6 +61,9 @@ public:
     std::atomic<quint8> ComRequest{COM_NONE};
     std::atomic<bool> ComIsOpen{false};
     std::atomic<bool> Polling{false};
+    // Each open takes an exclusive flock on the port's descriptor, and
+    // fails when another process holds one: one process per device.
+    std::atomic<bool> LockPort{false};
     // Every frame goes to SIG_Frame while set; nothing is built while clear.
     std::atomic<bool> TraceOn{false};
     // Time one byte takes on the line, set at each open: 9600 baud on a
@@ -70,6 +75,7 @@ public:
         std::atomic<bool> IsFree{true};
         std::atomic<bool> IsWaiting{false};
         std::atomic<bool> IsOk{false};
+        std::atomic<bool> IsDamaged{false};
         QElapsedTimer CmdTimer;
         quint32 TimeOutMs = 0;
         char Status = 0;
@@ -102,6 +108,7 @@ private:
     void HandleComRequest();
     void OpenPort();
     bool PortOpen(const QString &name);
+    bool LockDescriptor();
     bool ReconnectDue() const;
     void ReconnectAttempt();
     void TraceReceived(bool answersRequest);
@@ -123,6 +130,7 @@ private:
     bool FrameAnswersRequest() const;
     void LineActivity();
     bool LineQuietForSend() const;
+    bool FrameDamaged() const;
 
     QSerialPort *Port = nullptr;   // created and used by the engine thread only
     mutable QMutex Mutex;

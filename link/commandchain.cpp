@@ -9,6 +9,9 @@ CommandChain::CommandChain(ChainLink &link, QObject *parent) : QObject(parent), 
     m_retry.setSingleShot(true);
     m_retry.setInterval(RetryMs);
     connect(&m_retry, &QTimer::timeout, this, &CommandChain::trySend);
+    m_readAgain.setSingleShot(true);
+    m_readAgain.setInterval(ReadAgainPauseMs);
+    connect(&m_readAgain, &QTimer::timeout, this, &CommandChain::trySend);
 }
 
 bool CommandChain::start(int id, const QString &name, int total, std::function<void()> onAbort)
@@ -27,8 +30,25 @@ void CommandChain::send(const ChainRequest &request)
         return;
     m_pending = request;
     m_hasPending = true;
+    m_readRetried = false;
     m_waitingSince.start();
     trySend();
+}
+
+bool CommandChain::retryRead(bool damaged)
+{
+    if (!isRunning() || m_hasPending || m_readRetried || !Cmd::IsRead(m_pending.c1, m_pending.c2))
+        return false;
+    qDebug("Chaîne %s : lecture demandée une seconde fois (%s)", qUtf8Printable(m_name),
+           damaged ? "réponse illisible" : "sans réponse");
+    m_readRetried = true;
+    m_hasPending = true;
+    m_waitingSince.start();
+    if (damaged)
+        trySend();
+    else
+        m_readAgain.start();
+    return true;
 }
 
 void CommandChain::trySend()
@@ -92,5 +112,6 @@ void CommandChain::finish(bool succeeded)
     m_hasPending = false;
     m_onAbort = nullptr;
     m_retry.stop();
+    m_readAgain.stop();
     emit finished(id, succeeded);
 }

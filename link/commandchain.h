@@ -47,6 +47,9 @@ public:
     static constexpr int SlotWaitMarginMs = 1000;
     static constexpr int SlotWaitMs = int(CmdTimeout::Longest) + SlotWaitMarginMs;
     static constexpr int RetryMs = 2;
+    // Before a read is asked again after a silence: its late answer, if it
+    // comes, falls in this pause, where nothing is taken as an answer.
+    static constexpr int ReadAgainPauseMs = 500;
 
     explicit CommandChain(ChainLink &link, QObject *parent = nullptr);
     void setSlotWaitMs(int ms) { m_slotWaitMs = ms; }
@@ -70,6 +73,12 @@ public:
     QString name() const { return m_name; }
     int done() const { return m_done; }
     int total() const { return m_total; }
+
+    // The last request went unanswered (or its answer was damaged): a read
+    // asked for the first time is sent once more, after a pause unless the
+    // answer came damaged, and true is returned; anything else is the
+    // job's to judge. Writes are never repeated blindly.
+    bool retryRead(bool damaged);
 
     void succeed() { finish(true); }
     void fail() { finish(false); }
@@ -95,6 +104,8 @@ private:
 
     ChainRequest m_pending;
     bool m_hasPending = false;
+    bool m_readRetried = false;
+    QTimer m_readAgain;
     QElapsedTimer m_waitingSince;
     QTimer m_retry;
 };

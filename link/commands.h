@@ -64,6 +64,13 @@ constexpr char RawDecrement = 'D';
 constexpr char AnswerDebug = 'D';
 // Status letter of an accepted command.
 constexpr char StatusOk = '0';
+
+// Requests that only read (a parameter, a blacklist line at its position):
+// sent twice, they change nothing and get the same answer.
+inline bool IsRead(char c1, char c2)
+{
+    return (c1 == FamilyValue && c2 == ValueGet) || (c1 == FamilyFile && c2 == FileGet);
+}
 }
 
 // Time-outs in milliseconds.

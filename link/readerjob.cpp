@@ -89,7 +89,8 @@ QString ReaderJob::unansweredText() const
 void ReaderJob::stepFailed(const ReaderAnswer &answer)
 {
     failure(m_step + (answer.answered ? tr(" refusée par le lecteur")
-                                      : QLatin1Char(' ') + unansweredText()));
+                      : answer.damaged ? tr(" : réponse illisible (parasites sur la ligne)")
+                                       : QLatin1Char(' ') + unansweredText()));
 }
 
 void ReaderJob::failure(const QString &text)

@@ -99,14 +99,19 @@ void ReaderSession::dataEvent(unsigned int kind, unsigned int code, const QStrin
         break;
     }
     ReaderAnswer answer;
-    if (m_engine.CmdAnswer(answer.answered, answer.status, &answer.text) == 0)
+    if (m_engine.CmdAnswer(answer.answered, answer.status, &answer.text, &answer.damaged) == 0)
         return;  // still outstanding: an event of an earlier request
     const Owner owner = m_owner;
     m_owner = Owner::None;
     if (owner == Owner::Chain) {
         // An answer that outlived its chain only frees the slot.
-        if (m_chain.isRunning())
-            emit chainAnswered(code, answer);
+        if (!m_chain.isRunning())
+            return;
+        // A read lost or damaged on the line is asked once more before
+        // its job hears of it: it changes nothing in the reader.
+        if (!answer.answered && isOpen() && m_chain.retryRead(answer.damaged))
+            return;
+        emit chainAnswered(code, answer);
     } else {
         emit answered(code, answer);
     }

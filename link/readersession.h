@@ -10,6 +10,7 @@
 // The result of one request, as its owner sees it.
 struct ReaderAnswer {
     bool answered = false;  // a complete answer frame came before the time-out
+    bool damaged = false;   // not answered: the frame came with noise in its body
     char status = 0;        // the answer's status letter
     QString text;           // its body
     bool accepted() const;  // answered with the reader's "OK" status

@@ -56,4 +56,9 @@ private:
     bool rxOk = false;
 };
 
+// Whether an answer body is text a reader sends: valid UTF-8 without
+// control characters. Noise inside a frame leaves it complete but with
+// such bytes; its body is no value.
+bool AnswerBodyIsText(const char *body, std::size_t length);
+
 #endif

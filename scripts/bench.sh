@@ -16,7 +16,14 @@ out="$(mktemp)"
 HOME="$(mktemp -d)"
 export HOME XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
 trap 'rm -rf "$out" "$HOME"' EXIT
-run() { "$@" | tee -a "$out" | grep -v "^BENCH" || true; }
+# A benchmark that fails is named, and makes this script fail, instead of
+# leaving its figure out of the table without a word.
+failed=()
+run() {
+    if ! "$@" | tee -a "$out" | { grep -v "^BENCH" || true; }; then
+        failed+=("$(basename "$1")")
+    fi
+}
 run "$B/bench_enginecpu" "$SECONDS_CPU"
 run "$B/bench_startup" "$BUILD_DIR/kovrim-manager" 10
 for extra in "$B"/bench_*; do
@@ -33,3 +40,7 @@ printf '|---|---|---|---|\n'
 grep "^BENCH" "$out" | awk -F'\t' '{ printf "| %s | %s | %s | %s |\n", $2, $3, $4, $5 }'
 echo
 echo "Machine : $(nproc) cœurs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -sr)"
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "Mesures en échec : ${failed[*]}" >&2
+    exit 1
+fi

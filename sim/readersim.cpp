@@ -1,5 +1,6 @@
 #include "readersim.h"
 
+#include <utility>
 #include <QDate>
 #include <QFile>
 #include <QSocketNotifier>
@@ -442,6 +443,8 @@ void ReaderSim::sendAnswer(char type, char status, const QString &body)
     frame.append(boundedUtf8(body, MaxBody));
     frame.append(Etx);
     frame.append("012");
+    if (type != DebugType && std::exchange(m_loseAnswer, false))
+        return;
     if (type == DebugType)
         queueOutput(frame);
     else
@@ -469,7 +472,9 @@ void ReaderSim::handleFrame(const RequestFrameParser::Frame &frame)
     if (takeFault(frame.c1, frame.c2, &fault)) {
         if (fault == Fault::Refuse)
             sendAnswer(frame.c1, StatusNoBadge, QString());
-        return;
+        if (fault != Fault::Lose)
+            return;
+        m_loseAnswer = true;
     }
     const QString payload = decodePayload(frame.payload);
     QStringList notices;
@@ -733,8 +738,9 @@ QString ReaderSim::controlHelp()
         "  record NOM      contenu actuel d'un badge\n"
         "  debug TEXTE     envoyer un texte de debug au logiciel\n"
         "  silent on|off   le lecteur cesse ou reprend de répondre\n"
-        "  next refuse|mute [XY]\n"
-        "                  la prochaine commande (de lettres XY) est refusée ou reste sans réponse\n"
+        "  next refuse|mute|lose [XY]\n"
+        "                  la prochaine commande (de lettres XY) est refusée, reste sans réponse\n"
+        "                  ou est exécutée sans que sa réponse arrive\n"
         "  help            cette aide\n"
         "  quit            quitter le simulateur")
         + moduleHelp(SimConfig::controlHelp()) + moduleHelp(SimListFile::controlHelp())
@@ -798,14 +804,15 @@ QString ReaderSim::handleControlLine(const QString &line)
         const QStringList words = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString what = words.value(0);
         const QByteArray letters = words.value(1).toLatin1();
-        if ((what != QLatin1String("refuse") && what != QLatin1String("mute")) || words.size() > 2
-            || (!letters.isEmpty() && letters.size() != 2))
-            return QStringLiteral("Usage : next refuse|mute [XY]");
-        const Fault fault = what == QLatin1String("refuse") ? Fault::Refuse : Fault::Mute;
+        static const QStringList names = {"refuse", "mute", "lose"};
+        if (!names.contains(what) || words.size() > 2 || (!letters.isEmpty() && letters.size() != 2))
+            return QStringLiteral("Usage : next refuse|mute|lose [XY]");
+        const Fault fault = Fault(names.indexOf(what));
         failNext(fault, letters);
+        static const QStringList effects = {"refusée", "sans réponse", "exécutée, réponse perdue"};
         return QStringLiteral("Prochaine commande %1 : %2")
             .arg(letters.isEmpty() ? QStringLiteral("(toutes)") : QString::fromLatin1(letters),
-                 fault == Fault::Refuse ? QStringLiteral("refusée") : QStringLiteral("sans réponse"));
+                 effects.at(names.indexOf(what)));
     }
     QString reply;
     if (m_config.control(command, argument, &reply) || m_listFile.control(command, argument, &reply)

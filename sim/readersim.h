@@ -98,9 +98,10 @@ public:
     SimListFile &listFile() { return m_listFile; }
     SimCard &card() { return m_card; }
 
-    // The next request (with these letters, or any when empty) is refused
-    // or left unanswered; several such faults wait in order.
-    enum class Fault { Refuse, Mute };
+    // The next request (with these letters, or any when empty) is refused,
+    // left unanswered, or carried out with its answer lost on the way;
+    // several such faults wait in order.
+    enum class Fault { Refuse, Mute, Lose };
     void failNext(Fault fault, const QByteArray &letters = QByteArray());
 
 signals:
@@ -170,6 +171,7 @@ private:
     qint64 m_bytesOut = 0;
     QHash<quint16, int> m_requestCounts;
     QVector<QPair<QByteArray, Fault>> m_faults;
+    bool m_loseAnswer = false;
     SimConfig m_config;
     SimListFile m_listFile;
     SimCard m_card;

@@ -11,7 +11,7 @@
 class SimListFile
 {
 public:
-    static constexpr int MaxEntries = 2000;
+    static constexpr int MaxEntries = 10000;
     static constexpr int MaxEntryBytes = 256;
 
     SimListFile();

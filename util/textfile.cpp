@@ -2,8 +2,12 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextCodec>
+
+#include <cerrno>
+#include <unistd.h>
 
 QList<QByteArray> TextFileLines(const QByteArray &content)
 {
@@ -57,15 +61,127 @@ bool FileReadBounded(const QString &path, qint64 maxBytes, QByteArray *content, 
     return true;
 }
 
+namespace {
+QString Tr(const char *text)
+{
+    return QCoreApplication::translate("TextFile", text);
+}
+
+// Qt's words for a failed write are English and lose errno's meaning.
+QString SaveFileError(const QSaveFile &file, int error)
+{
+    if (error != 0)
+        return SystemErrorText(error);
+    if (file.error() == QFileDevice::ResourceError)
+        return SystemErrorText(ENOSPC);
+    if (file.error() == QFileDevice::PermissionsError)
+        return SystemErrorText(EACCES);
+    return file.errorString();
+}
+}
+
+NewFileResult FileWriteNew(const QString &path, const QByteArray &content, QString *error)
+{
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (file.exists())
+            return NewFileResult::Exists;
+        *error = errno ? SystemErrorText(errno) : file.errorString();
+        return NewFileResult::Failed;
+    }
+    errno = 0;
+    if (file.write(content) != content.size() || !file.flush() || ::fsync(file.handle()) != 0) {
+        const int failure = errno;
+        *error = failure ? SystemErrorText(failure)
+                 : file.error() == QFileDevice::ResourceError ? SystemErrorText(ENOSPC)
+                                                              : file.errorString();
+        file.close();
+        file.remove();
+        return NewFileResult::Failed;
+    }
+    return NewFileResult::Written;
+}
+
+namespace {
+// A device, a pipe or a socket cannot be replaced by a file: QSaveFile
+// would put a plain file in place of /dev/null. Written to directly.
+bool WriteSpecialFile(const QString &path, const QByteArray &content, QString *error)
+{
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush()) {
+        *error = errno ? SystemErrorText(errno) : file.errorString();
+        return false;
+    }
+    return true;
+}
+}
+
+QString SystemErrorText(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return Tr("disque plein");
+    case EDQUOT:
+        return Tr("quota du disque atteint");
+    case EFBIG:
+        return Tr("taille de fichier maximale atteinte");
+    case EACCES:
+    case EPERM:
+        return Tr("accès refusé");
+    case EROFS:
+        return Tr("disque en lecture seule");
+    case ENOENT:
+        return Tr("dossier introuvable");
+    case ENOTDIR:
+        return Tr("un élément du chemin n'est pas un dossier");
+    case EISDIR:
+        return Tr("c'est un dossier");
+    case EIO:
+        return Tr("erreur d'entrée-sortie du disque");
+    case EPIPE:
+        return Tr("sortie fermée");
+    case EBUSY:
+        return Tr("port occupé");
+    case ENOTTY:
+        return Tr("n'est pas un port série");
+    default:
+        return Tr("erreur système %1").arg(error);
+    }
+}
+
 bool FileWriteWhole(const QString &path, const QByteArray &content, QString *error)
 {
     if (path.isEmpty()) {
-        *error = QCoreApplication::translate("TextFile", "aucun nom de fichier");
+        *error = Tr("aucun nom de fichier");
         return false;
     }
+    const QFileInfo target(path);
+    if (target.isDir()) {
+        *error = SystemErrorText(EISDIR);
+        return false;
+    }
+    if (target.exists() && !target.isFile())
+        return WriteSpecialFile(path, content, error);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
-        *error = file.errorString();
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = SaveFileError(file, errno);
+        return false;
+    }
+    // commit() does not report the failed flush of its last buffered
+    // bytes: everything is flushed and synced, and checked, before it.
+    errno = 0;
+    if (file.write(content) != content.size() || !file.flush() || ::fsync(file.handle()) != 0
+        || file.error() != QFileDevice::NoError) {
+        *error = SaveFileError(file, errno);
+        file.cancelWriting();
+        return false;
+    }
+    errno = 0;
+    if (!file.commit()) {
+        *error = SaveFileError(file, errno);
         return false;
     }
     return true;

@@ -27,8 +27,18 @@ QString TextFileDecode(const QByteArray &bytes, QTextCodec *codec);
 // its being read whole. False when the file cannot be opened (*reason
 // empty) or read (*reason says so).
 bool FileReadBounded(const QString &path, qint64 maxBytes, QByteArray *content, QString *reason);
-// Written aside and put in place only when complete: a failure leaves the
-// previous file as it was. False with *error saying why.
+// Written aside, flushed and synced to the disk, checked, and put in place
+// only then: a failure (a full disk, a size limit) leaves the previous file
+// whole. False with *error saying why in French.
 bool FileWriteWhole(const QString &path, const QByteArray &content, QString *error);
+
+// A new file (never one that exists), written, flushed and synced to the
+// disk; a failure removes what was begun. Exists: the name is taken.
+enum class NewFileResult { Written, Exists, Failed };
+NewFileResult FileWriteNew(const QString &path, const QByteArray &content, QString *error);
+
+// A system error (errno) in the operator's words: "disque plein",
+// "accès refusé"...
+QString SystemErrorText(int error);
 
 #endif

@@ -134,6 +134,11 @@ private slots:
         button("BTN_ReaderConfigLoad")->click();
         QTRY_COMPARE_WITH_TIMEOUT(w.text("SAI_ConfigStatus"), QString("Lecture Ok"), 20000);
         w.sim.present("credit");
+        // A badge read: debit and credit have a badge to act on.
+        button("BTN_BadgeRead")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(button("BTN_TransactionDebit")->isEnabled(), 10000);
+        button("BTN_BadgeRead")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.window->Protocole.Polling.load() && idle(), 5000);
     }
     void init()
     {
@@ -274,15 +279,10 @@ private slots:
                     "Erreur|Contenu transaction invalide");
             for (int column = 0; column < 4; ++column) {
                 const QString name = QString("blacklist %1").arg(cells[column]) + n;
-                // A date that is no date is left out of the entry; a UID,
-                // user or group that holds more than its digits stops the
-                // write before anything is sent.
-                if (column > 0)
-                    refused(name, "BTN_BlackListWriteToSupport", QString("cell %1").arg(column), v,
-                            "SAI_BlackListStatus", "LN Ecriture->ECHEC : ligne 1 invalide");
-                else
-                    sent(name, "BTN_BlackListWriteToSupport", QString("cell %1").arg(column), v, "FA", 5,
-                         column + 1, QString(cells[column]) + "=");
+                // A date that is no date, a UID, user or group that holds
+                // more than its digits stops the write before anything is sent.
+                refused(name, "BTN_BlackListWriteToSupport", QString("cell %1").arg(column), v,
+                        "SAI_BlackListStatus", "LN Ecriture->ECHEC : ligne 1 invalide");
             }
             if (v == Long)
                 refused("configuration value" + n, "BTN_ReaderConfigSave", "param 3.0.1", v, "SAI_ConfigStatus",
@@ -347,8 +347,12 @@ private slots:
         this->button(qPrintable(button))->click();
         flushRequests();
         const QString shown = line == "box" ? closer.boxes.value(0) : line.isEmpty() ? QString() : w.text(qPrintable(line));
-        if (field.startsWith("param "))  // a refused value must not stop later saves
+        if (field.startsWith("param ")) {  // a refused value must not stop later saves
             param(field.mid(6))->setText(TreeColumn::Value, "A DEFINIR");
+            // Nor a stored one: a value with control characters reads as a
+            // damaged answer.
+            w.sim.handleControlLine("param " + field.mid(6) + " A DEFINIR");
+        }
 
         if (!refusal.isEmpty()) {
             QCOMPARE(shown, refusal);
@@ -387,7 +391,7 @@ private slots:
         QFETCH(QString, value);
         const char *const free[] = {"SAI_Level", "SAI_UniteTarif", "SAI_UniteProduit", "SAI_CreationDate",
                                     "SAI_Domaine", "SAI_Remise", "SAI_FirstName", "SAI_LastName",
-                                    "SAI_Compagny", "SAI_Credit", "SAI_Usr", "SAI_Grp"};
+                                    "SAI_Compagny", "SAI_Usr", "SAI_Grp"};
         TextHistory protocol(w.field("SAI_ProtocoleStatus"));
         w.field<QAbstractButton>("CKB_CreationForce")->setChecked(true);  // also a badge made before
         w.sim.remove();

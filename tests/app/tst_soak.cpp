@@ -264,7 +264,9 @@ class TestSoak : public QObject
         run("écriture configuration",
             {"SAI_ConfigStatus",
              {"^Vérification->OK$"},
-             {"^Save ->Echec$", "^Save: ->Echec", "->TIMEOUT$", "->FAILED$", "^Vérification->ECHEC$"},
+             {"^Save ->Echec$", "^Save: ->Echec", "->TIMEOUT$", "->FAILED$", "^Vérification->ECHEC$",
+              "^Save->(ECHEC|INTERROMPU) : lecteur remis dans son état d'origine",
+              "^Save->ECHEC : \\S+( \\S+)* (en attente|modifiés?) dans le lecteur", "^Le lecteur a changé"},
              true,
              int(CmdTimeout::ValuePut)},
             [this] { w->button("BTN_ReaderConfigSave")->click(); });
@@ -274,7 +276,8 @@ class TestSoak : public QObject
     {
         run("liste noire",
             {"SAI_BlackListStatus", {"^LN Vérification->OK$"},
-             {"^LN effacement->échec$", "^LN Add->ECHEC$", "^LN Vérification->ECHEC$"}, true,
+             // A write that stops says what the reader holds.
+             {"^LN Ecriture->(ECHEC|TIMEOUT|INTERROMPU)( \\(liaison perdue\\))? : "}, true,
              int(CmdTimeout::File)},
             [this] { w->button("BTN_BlackListWriteToSupport")->click(); });
     }

@@ -54,8 +54,8 @@ private slots:
     {
         w = std::make_unique<WindowWithReader>();
         QVERIFY(w->start());
-        // Open, and the window has heard of it: debit and credit follow the link.
-        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load() && button("BTN_TransactionDebit")->isEnabled(),
+        // Open, and the window has heard of it: the reader buttons follow the link.
+        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load() && button("BTN_ReaderConfigLoad")->isEnabled(),
                                  5000);
         protocol = std::make_unique<TextHistory>(edit("SAI_ProtocoleStatus"));
     }
@@ -77,7 +77,9 @@ private slots:
 
         w->sim.remove();
         QTRY_COMPARE_WITH_TIMEOUT(edit("SAI_SupportStatus")->text(), QString("Aucun Support"), 5000);
-        QCOMPARE(edit("SAI_Usr")->text(), QString("41"));
+        // The badge gone, nothing of it stays to be debited.
+        QCOMPARE(edit("SAI_Usr")->text(), QString());
+        QVERIFY(!button("BTN_TransactionDebit")->isEnabled());
         stopPolling();
     }
 
@@ -179,6 +181,7 @@ private slots:
     void invalidAmountIsRefusedWithAMessage()
     {
         QFETCH(QString, amount);
+        readBadge("credit");
         stopPolling();
         MessageBoxCatcher box;
         box.arm();

@@ -235,11 +235,11 @@ private slots:
         QVERIFY(!button("BTN_BadgeCreate")->isChecked());
         QCOMPARE(window->BadgeMode, 0);
         QVERIFY(window->Protocole.Polling.load());
-        // Cleared for the read, but UID, discount and type stay.
+        // Cleared for the read, UID and discount too: one badge per form.
         QCOMPARE(edit("SAI_Usr")->text(), QString());
         QCOMPARE(validity()->text().trimmed(), QString());
-        QCOMPARE(edit("SAI_UID")->text(), QString("UID1"));
-        QCOMPARE(edit("SAI_Remise")->text(), QString("0"));
+        QCOMPARE(edit("SAI_UID")->text(), QString());
+        QCOMPARE(edit("SAI_Remise")->text(), QString());
 
         edit("SAI_Usr")->setText("5");
         button("BTN_BadgeRead")->click();

@@ -2,6 +2,7 @@
 // next to a valid badge, French amounts, transactions that go unanswered,
 // a badge swapped before a debit.
 #include <QCheckBox>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -80,8 +81,8 @@ private slots:
     {
         w = std::make_unique<WindowWithReader>();
         QVERIFY(w->start());
-        // Open, and the window has heard of it: debit and credit follow the link.
-        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load() && button("BTN_TransactionDebit")->isEnabled(),
+        // Open, and the window has heard of it: the reader buttons follow the link.
+        QTRY_VERIFY_WITH_TIMEOUT(w->window->Protocole.ComIsOpen.load() && button("BTN_ReaderConfigLoad")->isEnabled(),
                                  5000);
         protocol = std::make_unique<TextHistory>(edit("SAI_ProtocoleStatus"));
         transactions.clear();
@@ -209,7 +210,11 @@ private slots:
         w->sim.present("vierge");
         transact("BTN_TransactionDebit", "1");
         QTRY_VERIFY_WITH_TIMEOUT(shown("Transaction->OK"), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(shown("Lecture->OK"), 5000);
+        // The swap is named, and the badge meant stays to be settled.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            shown(QString::fromUtf8("Badge changé pendant la transaction : 04A1B2C3 attendu, 04B7E5D2 lu")), 5000);
+        QCOMPARE(w->field<QListWidget>("LST_BadgePending")->count(), 1);
+        QVERIFY(w->field<QListWidget>("LST_BadgePending")->item(0)->text().startsWith("04A1B2C3"));
         QCOMPARE(edit("SAI_UID")->text(), QString("04B7E5D2"));
         QCOMPARE(edit("SAI_Credit")->text(), QString("2.50"));
         QCOMPARE(edit("SAI_LastName")->text(), QString("Durand"));

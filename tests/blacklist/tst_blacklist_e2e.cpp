@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include "link/commands.h"
@@ -98,6 +99,22 @@ class TestBlackListEndToEnd : public QObject
             sent << "FAFil=5;" + entry;
         return sent;
     }
+    // What a write asks before its clear: the reader's identity, its list
+    // of `held` entries (the end asked twice), the identity again.
+    static QStringList backupReads(int held)
+    {
+        const QStringList identity{"VG3.0.0", "VG3.0.2"};
+        return identity + listReads(held) + identity;
+    }
+    // A list of `count` entries read whole, its end asked twice.
+    static QStringList listReads(int count)
+    {
+        QStringList reads;
+        for (int position = 0; position <= count; ++position)
+            reads << QString("FGFil=5;Pos=%1").arg(position);
+        return reads << QString("FGFil=5;Pos=%1").arg(count);
+    }
+    QString journalText() { return w->field<QPlainTextEdit>("TXTEDIT_Journal")->toPlainText(); }
 
 private slots:
     void init()
@@ -185,13 +202,13 @@ private slots:
         for (const char *text : {"LN Put", "LN effacement->OK", "LN Add->OK", "LN Add->FIN"})
             QVERIFY2(status->contains(text), text);
         QCOMPARE(w->operatorAgrees.questions, 1);
-        const QStringList readBack{"FGFil=5;Pos=0", "FGFil=5;Pos=1", "FGFil=5;Pos=2", "FGFil=5;Pos=3"};
-        QCOMPARE(requests, adds(ThreeEntries) + readBack);
+        QCOMPARE(requests, backupReads(0) + adds(ThreeEntries) + listReads(3));
         QCOMPARE(w->sim.listFile().entries(), ThreeEntries);
-        QCOMPARE(progress, (QStringList{"LN Ecriture 0 / 3", "LN Ecriture 1 / 3", "LN Ecriture 2 / 3",
-                                        "LN Ecriture 3 / 3", "LN Vérification 0 / 3",
+        QCOMPARE(progress, (QStringList{"LN Sauvegarde 0 / 10000", "LN Ecriture 0 / 3", "LN Ecriture 1 / 3",
+                                        "LN Ecriture 2 / 3", "LN Ecriture 3 / 3", "LN Vérification 0 / 3",
                                         "LN Vérification 1 / 3", "LN Vérification 2 / 3",
                                         "LN Vérification 3 / 3"}));
+        QVERIFY(journalText().contains("LN Ecriture->OK : 3 lignes écrites et relues"));
         QTRY_VERIFY(button("BTN_BlackListReadFromSupport")->isEnabled());
 
         QuestionAnswerer yes(QMessageBox::Yes);
@@ -200,7 +217,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Lecture->OK"), 10000);
         QVERIFY(status->contains("LN Lecture ..."));
         QCOMPARE(yes.texts, QStringList{"Remplacer les 3 lignes de la table par les 3 entrées lues ?"});
-        QCOMPARE(requests, (QStringList{"FGFil=5;Pos=0", "FGFil=5;Pos=1", "FGFil=5;Pos=2", "FGFil=5;Pos=3"}));
+        QCOMPARE(requests, listReads(3));
         QStringList expected;
         for (const QString &row : ThreeRows)
             expected << row.section('|', 0, 3) + "|";
@@ -235,8 +252,8 @@ private slots:
         QCOMPARE(w->sim.listFile().entries().size(), 2);
         for (const QString &row : before)
             addRow(row);
-        if (mute)
-            w->sim.handleControlLine("next mute FG");
+        if (mute)  // both tries of the first read
+            w->sim.handleControlLine("drop 2");
 
         QuestionAnswerer answerer{QMessageBox::StandardButton(answer)};
         button("BTN_BlackListReadFromSupport")->click();
@@ -256,7 +273,7 @@ private slots:
         {
             QuestionAnswerer no(QMessageBox::No);
             button("BTN_BlackListWriteToSupport")->click();
-            QCOMPARE(no.texts, QStringList{"Remplacer la liste noire du lecteur par les 3 lignes de la table ?"});
+            QCOMPARE(no.texts, QStringList{"Remplacer la liste noire du lecteur par les 3 entrées de la table ?"});
         }
         QVERIFY(status->contains("LN Ecriture->annulée"));
         flushRequests();
@@ -269,44 +286,48 @@ private slots:
         QuestionAnswerer yes(QMessageBox::Yes);
         button("BTN_BlackListWriteToSupport")->click();
         QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Vérification->ECHEC"), 10000);
-        QVERIFY(w->field<QPlainTextEdit>("TXTEDIT_Journal")->toPlainText()
-                    .contains("LN Vérification : 3 lignes envoyées, 4 relues"));
+        // A list the reader altered is not left there: the old one is back.
+        QTRY_COMPARE(w->field("SAI_BlackListStatus")->text(),
+                     QString("LN Ecriture->ECHEC : liste d'origine rétablie (0 ligne)"));
+        QVERIFY(journalText().contains("LN Vérification : 3 lignes envoyées, 4 relues"));
+        QVERIFY(w->sim.listFile().entries().isEmpty());
     }
 
-    void emptyTableSendsOnlyTheClear()
+    void emptyTableClearsTheList()
     {
         w->sim.handleControlLine("liste ajoute UID=04A1");
         button("BTN_BlackListWriteToSupport")->click();
         QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Vérification->OK"), 5000);
         QVERIFY(status->contains("LN Aucun liste à envoyer11"));
         flushRequests();
-        QCOMPARE(requests, (QStringList{"FCFil=5", "FGFil=5;Pos=0"}));
+        QCOMPARE(requests, backupReads(1) + QStringList{"FCFil=5"} + listReads(0));
         QVERIFY(w->sim.listFile().entries().isEmpty());
     }
 
+    // A write stopped after the clear puts the old list back, and the
+    // status line says so; the step that failed is named with its row.
     void writeFailures_data()
     {
         QTest::addColumn<QString>("fault");  // a control line of the simulator
         QTest::addColumn<int>("nth");        // applied to this request with the fault's letters
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<int>("sent");       // requests of the chain that reach the reader
-        QTest::addColumn<QStringList>("entries");
-        const QStringList kept{"Cda=;UID=KEPT;Usr=;Grp="};
-        QTest::newRow("silent second add") << "next mute FA" << 2 << "LN Add->ECHEC" << 3
-                                           << QStringList(ThreeEntries.mid(0, 1));
-        QTest::newRow("refused second add") << "next refuse FA" << 2 << "LN Add->ECHEC" << 3
-                                            << QStringList(ThreeEntries.mid(0, 1));
-        QTest::newRow("refused clear") << "next refuse FC" << 1 << "LN effacement->échec" << 1 << kept;
-        QTest::newRow("silent clear") << "next mute FC" << 1 << "LN effacement->échec" << 1 << kept;
+        QTest::addColumn<QString>("step");   // the status text of the failed step
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("silent second add") << "next mute FA" << 2 << "LN Add->ECHEC"
+                                           << "LN Ecriture de la ligne 2 (groupe 7) sans réponse du lecteur";
+        QTest::newRow("refused second add") << "next refuse FA" << 2 << "LN Add->ECHEC"
+                                            << "LN Ecriture de la ligne 2 (groupe 7) refusée par le lecteur";
+        QTest::newRow("refused clear") << "next refuse FC" << 1 << "LN effacement->échec"
+                                       << "LN Suppression de la liste refusée par le lecteur";
+        QTest::newRow("silent clear") << "next mute FC" << 1 << "LN effacement->échec"
+                                      << "LN Suppression de la liste sans réponse du lecteur";
     }
     void writeFailures()
     {
         QFETCH(QString, fault);
         QFETCH(int, nth);
-        QFETCH(QString, result);
-        QFETCH(int, sent);
-        QFETCH(QStringList, entries);
-        w->sim.handleControlLine("liste ajoute UID=KEPT");
+        QFETCH(QString, step);
+        QFETCH(QString, failure);
+        w->sim.handleControlLine("liste ajoute UID=0A0A0A0A");
         for (const QString &row : ThreeRows)
             addRow(row);
         const QString letters = fault.right(2);
@@ -320,15 +341,119 @@ private slots:
                 });
 
         button("BTN_BlackListWriteToSupport")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(status->contains(result), 10000);
-        QCOMPARE(w->field("SAI_BlackListStatus")->text(), result);
-        QCOMPARE(protocol->contains("LN Add->ECHEC"), result == "LN Add->ECHEC");
+        const QString restored = "LN Ecriture->ECHEC : liste d'origine rétablie (1 ligne)";
+        QTRY_COMPARE_WITH_TIMEOUT(w->field("SAI_BlackListStatus")->text(), restored, 10000);
+        QVERIFY(status->contains(step));
+        QVERIFY(status->contains("LN Rétablissement->OK"));
+        QCOMPARE(protocol->contains("LN Add->ECHEC"), step == "LN Add->ECHEC");
         QVERIFY(!status->contains("LN Add->FIN"));
-        flushRequests();
-        QCOMPARE(requests, adds(ThreeEntries).mid(0, sent));
-        QCOMPARE(w->sim.listFile().entries(), entries);
+        QVERIFY2(journalText().contains(failure), qPrintable(journalText()));
+        QCOMPARE(w->sim.listFile().entries(), QStringList{"Cda=;UID=0A0A0A0A;Usr=;Grp="});
         QVERIFY(button("BTN_BlackListWriteToSupport")->isEnabled());
         disconnect(faultSetter);
+    }
+
+    // The question counts entries and rows left out; a refusal names the
+    // table's row; the reader's list was kept in a file before the clear.
+    void refusalNamesTheTableRow()
+    {
+        w->sim.handleControlLine("liste ajoute Cda=250101;UID=0A0A0A0A");
+        for (const QString &row : {"|04A1B2C3|||", "||||", "|04a1b2c3|||bis", "|||7|", "|0E0E0E0E|||"})
+            addRow(row);
+        table()->item(1, 0)->setText(QString());
+        int adds = 0;
+        connect(&w->sim, &ReaderSim::requestReceived, this, [&](char c1, char c2, const QByteArray &) {
+            if (c1 == 'F' && c2 == 'A' && ++adds == 3)
+                w->sim.handleControlLine("next refuse FA");
+        });
+        w->operatorAgrees.on = false;
+        QuestionAnswerer yes(QMessageBox::Yes);
+        button("BTN_BlackListWriteToSupport")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w->field("SAI_BlackListStatus")->text(),
+                                  QString("LN Ecriture->ECHEC : liste d'origine rétablie (1 ligne)"), 10000);
+        QCOMPARE(yes.texts, QStringList{"Remplacer la liste noire du lecteur par les 3 entrées de la table "
+                                        "(2 lignes vides ou en double non envoyées) ?"});
+        QVERIFY2(journalText().contains("LN Ecriture de la ligne 5 (0E0E0E0E) refusée par le lecteur"),
+                 qPrintable(journalText()));
+        QCOMPARE(w->sim.listFile().entries(), QStringList{"Cda=250101;UID=0A0A0A0A;Usr=;Grp="});
+        const QDir backups(dir->filePath("sauvegardes"));
+        const QStringList names = backups.entryList(QDir::Files);
+        QCOMPARE(names.size(), 1);
+        QVERIFY2(QRegularExpression("^listenoire-1204-1001-\\d{8}-\\d{6}\\.txt$").match(names.first()).hasMatch(),
+                 qPrintable(names.first()));
+        QFile backup(backups.filePath(names.first()));
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        QCOMPARE(backup.readAll(), QByteArray("01/01/25;0A0A0A0A;;;;\n"));
+    }
+
+    // The link drops while the question is open: the question goes, and
+    // nothing is written to whatever reader comes back.
+    void questionClosedWhenTheLinkDrops()
+    {
+        addRow("|04A1B2C3|||");
+        w->operatorAgrees.on = false;
+        QString asked;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box && asked.isEmpty()) {
+                asked = box->text();
+                w->sim.unplug();
+            }
+        });
+        look.start(20);
+        button("BTN_BlackListWriteToSupport")->click();
+        QCOMPARE(w->field("SAI_BlackListStatus")->text(),
+                 QString("LN Ecriture->annulée : liaison coupée pendant la question"));
+        QVERIFY(asked.startsWith("Remplacer la liste noire du lecteur"));
+        QCOMPARE(w->sim.requestCount('F', 'C') + w->sim.requestCount('V', 'G'), 0);
+    }
+
+    // Another reader behind the link while the old list was read: nothing
+    // is cleared.
+    void swappedReaderIsNotWritten()
+    {
+        w->sim.handleControlLine("liste ajoute UID=0A0A0A0A");
+        addRow("|04A1B2C3|||");
+        connect(&w->sim, &ReaderSim::requestReceived, this, [this](char c1, char c2, const QByteArray &p) {
+            if (c1 == 'F' && c2 == 'G' && p.endsWith("Pos=1"))
+                w->sim.config().setValue("3.0.2", "1002");
+        });
+        button("BTN_BlackListWriteToSupport")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w->field("SAI_BlackListStatus")->text(),
+                                  QString("LN Ecriture->ECHEC : liste du lecteur inchangée"), 10000);
+        QVERIFY(journalText().contains("Le lecteur a changé (1204/1001 -> 1204/1002) : relire"));
+        QCOMPARE(w->sim.requestCount('F', 'C'), 0);
+        QCOMPARE(w->sim.listFile().entries(), QStringList{"Cda=;UID=0A0A0A0A;Usr=;Grp="});
+    }
+
+    // Dates in the forms an operator types or a file holds come in as
+    // dd/MM/yy; a day that does not exist is red and stops the write; a
+    // file whose lines do not split is refused whole.
+    void datesAndLinesAsTheOperatorGivesThem()
+    {
+        addRow("2026-03-05|04A1B2C3|||");
+        addRow("31/02/26|04D9F0A1|||");
+        QCOMPARE(table()->item(0, 0)->text(), QString("05/03/26"));
+        QTRY_VERIFY(table()->item(1, 0)->toolTip().contains("n'existe pas"));
+        button("BTN_BlackListWriteToSupport")->click();
+        QCOMPARE(w->field("SAI_BlackListStatus")->text(), QString("LN Ecriture->ECHEC : ligne 2 invalide"));
+        QCOMPARE(table()->currentColumn(), 0);
+        QCOMPARE(w->operatorAgrees.questions, 0);
+
+        QFile file(dir->filePath("listenoire.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("5/3/26;04A1B2C3;;;;\n05/03/2026;04D9F0A1;;;;\n");
+        file.close();
+        button("BTN_BlackListReadFromFile")->click();
+        QCOMPARE(rows(), (QStringList{"05/03/26|04A1B2C3|||", "05/03/26|04D9F0A1|||"}));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("05/03/26,04A1B2C3,,,\n");
+        file.close();
+        button("BTN_BlackListReadFromFile")->click();
+        QVERIFY(w->field("SAI_BlackListStatus")->text().startsWith(
+            "Chargement liste noire->ECHEC : ligne 1 : séparateur « , » au lieu de « ; »"));
+        QCOMPARE(rows(), (QStringList{"05/03/26|04A1B2C3|||", "05/03/26|04D9F0A1|||"}));
     }
 
     // Rows are checked as typed: the UID normalised, a faulty cell red with
@@ -377,7 +502,8 @@ private slots:
         QuestionAnswerer yes(QMessageBox::Yes);
         button("BTN_BlackListWriteToSupport")->click();
         QTRY_VERIFY_WITH_TIMEOUT(status->contains("LN Vérification->OK"), 10000);
-        QCOMPARE(yes.texts, QStringList{"Remplacer la liste noire du lecteur par les 2 lignes de la table ?"});
+        QCOMPARE(yes.texts, QStringList{"Remplacer la liste noire du lecteur par les 2 entrées de la table "
+                                        "(2 lignes vides ou en double non envoyées) ?"});
         QCOMPARE(w->sim.listFile().entries(),
                  (QStringList{"Cda=160512;UID=04A1B2C3;Usr=12;Grp=3", "Cda=;UID=;Usr=;Grp=7"}));
     }

@@ -90,6 +90,81 @@ private slots:
         QCOMPARE(BlackListRowIsEmpty(Row(line)), empty);
     }
 
+    // The file's form dd/MM/yy; the others an operator types, loads or
+    // imports are read and normalised; anything else stops the write.
+    void dates_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("cell");   // as the row keeps it
+        QTest::addColumn<QString>("entry");  // Cda= sent; unused when faulty
+        QTest::addColumn<QString>("fault");  // part of the tooltip, empty when valid
+        QTest::newRow("file form") << "05/03/26" << "05/03/26" << "260305" << "";
+        QTest::newRow("four-digit year") << "05/03/2026" << "05/03/26" << "260305" << "";
+        QTest::newRow("one digit day and month") << "5/3/26" << "05/03/26" << "260305" << "";
+        QTest::newRow("year first") << "2026-03-05" << "05/03/26" << "260305" << "";
+        QTest::newRow("blanks around") << " 05/03/26 " << "05/03/26" << "260305" << "";
+        QTest::newRow("29 February of a leap year") << "29/02/2024" << "29/02/24" << "240229" << "";
+        QTest::newRow("empty: no date") << "" << "" << "" << "";
+        QTest::newRow("no such day") << "31/02/26" << "31/02/26" << "" << "n'existe pas";
+        QTest::newRow("no such day, year first") << "2026-02-30" << "2026-02-30" << "" << "n'existe pas";
+        QTest::newRow("29 February 2100") << "29/02/2100" << "29/02/2100" << "" << "n'existe pas";
+        QTest::newRow("month 13") << "01/13/26" << "01/13/26" << "" << "n'existe pas";
+        QTest::newRow("a word") << "hier" << "hier" << "" << "jj/mm/aa";
+        QTest::newRow("dots") << "05.03.26" << "05.03.26" << "" << "jj/mm/aa";
+        QTest::newRow("three-digit year") << "05/03/026" << "05/03/026" << "" << "jj/mm/aa";
+    }
+    void dates()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, cell);
+        QFETCH(QString, entry);
+        QFETCH(QString, fault);
+        const QStringList cells = Row(typed + ";04A1B2C3;;;");
+        QCOMPARE(cells.at(ColumnDate), cell);
+        const QList<BlackListCellFault> faults = BlackListRowFaults(cells);
+        if (fault.isEmpty()) {
+            QVERIFY(faults.isEmpty());
+            QVERIFY(BlackListCellsToEntry(cells).startsWith("Cda=" + entry + ";UID="));
+        } else {
+            QCOMPARE(faults.size(), 1);
+            QCOMPARE(faults.first().column, ColumnDate);
+            QVERIFY2(faults.first().reason.contains(fault), qPrintable(faults.first().reason));
+        }
+        // A faulty date alone is no empty row: it is shown, and stops the write.
+        QCOMPARE(BlackListRowIsEmpty(Row(typed + ";;;;")), fault.isEmpty());
+    }
+
+    // A line that does not split into its cells is named, never taken for
+    // an empty row; blank lines are empty rows.
+    void fileLines_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("refusal");  // part of it; empty: read
+        QTest::newRow("the file's form") << QByteArray("12/05/16;04A1B2C3;12;3;perdu;\n") << "";
+        QTest::newRow("no reason, no last ;") << QByteArray("12/05/16;04A1B2C3;12;3\n") << "";
+        QTest::newRow("blank lines") << QByteArray("\n  \n;;;;;\n") << "";
+        QTest::newRow("commas") << QByteArray(";04A1B2C3;;;;\n12/05/16,04A1B2C3,12,3,perdu\n")
+                                << "ligne 2 : séparateur « , » au lieu de « ; »";
+        QTest::newRow("tabs") << QByteArray("12/05/16\t04A1B2C3\n") << "ligne 1 : séparateur tabulation";
+        QTest::newRow("two fields") << QByteArray("12/05/16;04A1B2C3\n") << "ligne 1 : 2 champs au lieu de 5";
+        QTest::newRow("one word") << QByteArray("perdu\n") << "ligne 1 : 1 champ au lieu de 5";
+        QTest::newRow("many such lines, the first five named")
+            << QByteArray("a,b\n").repeated(52) << "ligne 5 : séparateur « , » au lieu de « ; » "
+                                                   "(date;UID;utilisateur;groupe;raison) (et 47 autres)";
+    }
+    void fileLines()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, refusal);
+        QList<QStringList> rows{{"kept"}};
+        QString reason;
+        QCOMPARE(BlackListFileParse(content, &rows, &reason), refusal.isEmpty());
+        if (refusal.isEmpty())
+            return;
+        QVERIFY2(reason.contains(refusal), qPrintable(reason));
+        QCOMPARE(rows, QList<QStringList>{{"kept"}});
+    }
+
     void duplicates_data()
     {
         QTest::addColumn<QStringList>("lines");
@@ -124,6 +199,20 @@ private slots:
             << QStringList{";04A1B2C3;;;", ";;;;reason only", ";;x;;"} << QStringList{} << 1;
         QTest::newRow("nothing but empty rows") << QStringList{";;;;", "01/01/20;;;;"} << QStringList{} << -1;
     }
+    // Entries keep their rows and who they name; what is left out is counted.
+    void transferPlan()
+    {
+        const BlackListTransfer plan = BlackListTransferPlan(
+            Rows({";04A1B2C3;;;", ";;;;", ";04a1b2c3;;;bis", ";;12;;", ";;;3;", "01/01/20;;;;"}));
+        QCOMPARE(plan.rows, (QVector<int>{0, 3, 4}));
+        QCOMPARE(plan.labels, (QStringList{"04A1B2C3", "utilisateur 12", "groupe 3"}));
+        QCOMPARE(plan.skipped, 3);
+        QVERIFY(plan.invalid.isEmpty());
+        const BlackListTransfer faulty = BlackListTransferPlan(Rows({";;x;;", ";04A1;;;", "31/02/26;;1;;"}));
+        QCOMPARE(faulty.invalid, (QVector<int>{0, 1, 2}));
+        QVERIFY(faulty.entries.isEmpty());
+    }
+
     void transferEntries()
     {
         QFETCH(QStringList, lines);

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QtTest>
+#include <functional>
 
 // One run of the built kovrim-cli as a real process. The test's event loop
 // keeps turning meanwhile: the simulators in the test process answer it.
@@ -22,14 +23,23 @@ struct CliRun {
 class CliProcess
 {
 public:
-    explicit CliProcess(const QStringList &arguments)
+    // `setup` may change the process before it starts: its environment,
+    // its output, or a shell that runs the program (CliPath()).
+    explicit CliProcess(const QStringList &arguments,
+                        const std::function<void(QProcess &)> &setup = {})
     {
-        m_process.setProgram(QCoreApplication::applicationDirPath()
-                             + QStringLiteral("/" KOVRIM_CLI_RELATIVE_PATH));
+        m_process.setProgram(CliPath());
         m_process.setArguments(arguments);
+        if (setup)
+            setup(m_process);
         m_timer.start();
         m_process.start();
     }
+    static QString CliPath()
+    {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/" KOVRIM_CLI_RELATIVE_PATH);
+    }
+    qint64 pid() const { return m_process.processId(); }
     // Waits for the end, at most timeoutMs (then the process is killed).
     CliRun finish(int timeoutMs = 60000)
     {
@@ -60,9 +70,10 @@ private:
     QElapsedTimer m_timer;
 };
 
-inline CliRun RunCli(const QStringList &arguments, int timeoutMs = 60000)
+inline CliRun RunCli(const QStringList &arguments, int timeoutMs = 60000,
+                     const std::function<void(QProcess &)> &setup = {})
 {
-    CliProcess process(arguments);
+    CliProcess process(arguments, setup);
     return process.finish(timeoutMs);
 }
 

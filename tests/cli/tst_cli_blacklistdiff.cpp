@@ -98,7 +98,7 @@ private slots:
     }
 
     // The file's row as the reader would get it, reason kept; the text
-    // lists each line to add and to remove.
+    // lists each line to add and to remove, after the read's outcome line.
     void namesEachLineOnce()
     {
         QVERIFY(WriteText(files.filePath("l.txt"), "01/01/26;0a0b0c0d;7;3;x;\n"));
@@ -109,7 +109,8 @@ private slots:
                                                       {"group", "3"}, {"reason", "x"}}));
         const CliRun text = RunCli({"--port", r->link, "blacklist-diff", files.filePath("l.txt")});
         QCOMPARE(text.exitCode, 10);
-        QCOMPARE(text.outLines(), (QStringList{"À ajouter : 01/01/26;0A0B0C0D;7;3;x;",
+        QCOMPARE(text.outLines(), (QStringList{"LN Lecture->OK : 2 lignes lues",
+                                               "À ajouter : 01/01/26;0A0B0C0D;7;3;x;",
                                                "À retirer : 05/03/26;04A1B2C3;1001;2;;",
                                                "À retirer : 17/11/25;04FFEE01;1002;1;;"}));
     }

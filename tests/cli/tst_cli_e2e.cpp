@@ -74,7 +74,13 @@ private slots:
         const CliRun run = cli({"config-read", path("lu.txt")});
         QCOMPARE(run.exitCode, 0);
         const QStringList lines = ReadLines(path("lu.txt"));
-        QCOMPARE(lines.size(), 143);
+        // One line per parameter, an identifier shown twice in the tree once.
+        QCOMPARE(lines.size(), 140);
+        QStringList identifiers;
+        for (const QString &line : lines)
+            identifiers << line.section('=', 0, 0);
+        identifiers.removeDuplicates();
+        QCOMPARE(identifiers.size(), 140);
         for (const QString &line : lines) {
             const QString identifier = line.section('=', 0, 0);
             if (!IsClock(identifier))
@@ -83,7 +89,7 @@ private slots:
         // "-": the same file on standard output.
         const CliRun out = cli({"config-read", "-"});
         QCOMPARE(out.exitCode, 0);
-        QCOMPARE(out.outLines().size(), 143);
+        QCOMPARE(out.outLines().size(), 140);
 
         // A file that cannot be written is refused before the reader is read;
         // a parameter the reader refuses to give is left out of the file.
@@ -93,7 +99,7 @@ private slots:
         r->sim.config().refuseReads("6.0.2", true);
         QCOMPARE(cli({"config-read", path("lu.txt")}).exitCode, 0);
         QCOMPARE(ReadLines(path("lu.txt")).filter(QRegularExpression("^6\\.0\\.2=")), QStringList());
-        QCOMPARE(ReadLines(path("lu.txt")).size(), 142);
+        QCOMPARE(ReadLines(path("lu.txt")).size(), 139);
     }
 
     // Three values changed: seen, tried, written with backup and check, then
@@ -104,13 +110,13 @@ private slots:
         QVERIFY(!file.isEmpty());
         const CliRun diff = cli({"config-diff", file});
         QCOMPARE(diff.exitCode, 10);
-        QCOMPARE(diff.outLines().size(), 3);
+        QCOMPARE(diff.outLines().filter(", fichier « ").size(), 3);
         QVERIFY2(diff.out.contains("10.1 (") && diff.out.contains("« 5000 »")
                      && diff.out.contains("« 4000 »"), qPrintable(diff.out));
 
         const CliRun dry = cli({"config-write", file, "--dry-run"});
         QCOMPARE(dry.exitCode, 0);
-        QCOMPARE(dry.outLines().size(), 3);
+        QCOMPARE(dry.outLines().filter("À écrire : ").size(), 3);
         QVERIFY(r->putPayloads.isEmpty());
 
         const QString backups = path("sauvegardes");
@@ -126,17 +132,31 @@ private slots:
 
         const CliRun after = cli({"config-diff", file});
         QCOMPARE(after.exitCode, 0);
-        QVERIFY(after.out.isEmpty());
+        QCOMPARE(after.outLines().filter(", fichier « "), QStringList());
     }
 
-    void refusedWriteStopsBeforeAnyCommit()
+    // The second write is refused: the first is put back and committed,
+    // and the reader holds what it held.
+    void refusedWritePutsTheReaderBack()
     {
         const QString file = changedFile();
+        const QString site = r->sim.config().value("3.0.1");
         r->sim.config().refuseWrites("3.4.0", true);
-        const CliRun run = cli({"config-write", file, "--backup-dir", path("b")});
+        const CliRun run = cli({"config-write", file, "--backup-dir", path("b"), "--json"});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY(r->commits().isEmpty());
-        QVERIFY2(run.err.contains("3.4.0 refusée"), qPrintable(run.err));
+        QCOMPARE(r->putPayloads, (QStringList{"3.0.1=Laverie de la Gare", "3.4.0=1", "3.0.1=" + site,
+                                              "3.255.1="}));
+        QCOMPARE(r->sim.config().value("3.0.1"), site);
+        QVERIFY(!r->sim.config().isPending("3.0.1"));
+        const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        // The failure line is a result, after the outcome line.
+        QVERIFY2(object.value("summary").toArray().last().toString().contains("3.4.0 refusée"), qPrintable(run.out));
+        QCOMPARE(object.value("summary").toArray().first().toString(),
+                 QString("Save->ECHEC : lecteur remis dans son état d'origine (1 paramètre)"));
+        QCOMPARE(object.value("written").toInt(), 1);
+        QCOMPARE(object.value("restored").toInt(), 1);
+        QCOMPARE(object.value("pending").toInt(), 0);
+        QVERIFY(!object.contains("partial"));
     }
 
     void silentReaderEndsWithinTheTimeOut()
@@ -167,7 +187,7 @@ private slots:
         QTest::newRow("blacklist, missing") << "blacklist-write" << QByteArray() << "illisible";
         QTest::newRow("blacklist, binary") << "blacklist-write" << QByteArray("a;\x00;b", 5) << "illisible";
         QTest::newRow("blacklist, invalid row") << "blacklist-write"
-                                                << QByteArray(";04A1B2C3;;;\n;04a1;;;\n") << "ligne 2 invalide";
+                                                << QByteArray(";04A1B2C3;;;\n;04a1;;;\n") << "ligne 2 : UID";
     }
     void unreadableInput()
     {
@@ -240,6 +260,47 @@ private slots:
         QCOMPARE(record.size(), r->sim.badgeRecord("credit").count('=') );
     }
 
+    // The reader's own word that a badge is on its blacklist is said.
+    void badgeOnTheBlacklist_data()
+    {
+        QTest::addColumn<QString>("badge");
+        QTest::addColumn<bool>("blacklisted");
+        QTest::newRow("credit") << "credit" << false;
+        QTest::newRow("blacklisted") << "noire" << true;
+    }
+    void badgeOnTheBlacklist()
+    {
+        QFETCH(QString, badge);
+        QFETCH(bool, blacklisted);
+        QVERIFY(r->sim.present(badge));
+        const CliRun json = cli({"--json", "badge-read", "--wait", "5"});
+        const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        QCOMPARE(object.value("blacklisted").toBool(!blacklisted), blacklisted);
+        QCOMPARE(json.err.contains("liste noire"), blacklisted);
+    }
+
+    // Beyond the tolerance, the check fails with 10: a cron job sees it.
+    void clockCheckTolerance_data()
+    {
+        QTest::addColumn<int>("driftMinutes");
+        QTest::addColumn<QStringList>("tolerance");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("on time") << 0 << QStringList() << 0;
+        QTest::newRow("a day late") << -1440 << QStringList() << 10;
+        QTest::newRow("five minutes ahead") << 5 << QStringList() << 10;
+        QTest::newRow("five minutes, tolerance 10") << 5 << QStringList{"--tolerance", "10"} << 0;
+        QTest::newRow("a day late, tolerance 0") << -1440 << QStringList{"--tolerance=0"} << 10;
+    }
+    void clockCheckTolerance()
+    {
+        QFETCH(int, driftMinutes);
+        QFETCH(QStringList, tolerance);
+        r->sim.config().setClockDrift(driftMinutes);
+        const CliRun run = cli(QStringList{"clock-set", "--check"} + tolerance);
+        QTEST(run.exitCode, "exitCode");
+        QVERIFY(r->putPayloads.isEmpty());
+    }
+
     void noBadgeEndsAfterTheWait()
     {
         const CliRun run = cli({"badge-read", "--wait", "1"});
@@ -260,6 +321,64 @@ private slots:
         QVERIFY(qAbs(object.value("drift_seconds").toDouble()) <= 60);
     }
 
+    // The link lost after a write was accepted: nothing can put the reader
+    // back, and the output names what it holds pending (exit 5).
+    void lostLinkLeavesAPartialStateNamed()
+    {
+        const QString file = changedFile();
+        connect(&r->sim, &ReaderSim::requestReceived, &r->sim, [this](char, char, const QByteArray &p) {
+            if (p == "3.4.0=1") {
+                r->sim.failNext(ReaderSim::Fault::Lose);
+                QTimer::singleShot(0, &r->sim, [this] { r->sim.unplug(); });
+            }
+        });
+        const CliRun text = cli({"config-write", file, "--backup-dir", path("b")});
+        QCOMPARE(text.exitCode, 5);
+        QVERIFY2(text.out.contains("Save->ECHEC : 3.0.1, 3.4.0 en attente dans le lecteur"), qPrintable(text.out));
+        QVERIFY(r->sim.config().isPending("3.0.1"));
+
+        LinkedSim fresh;
+        QVERIFY(fresh.start());
+        connect(&fresh.sim, &ReaderSim::requestReceived, &fresh.sim, [&fresh](char, char, const QByteArray &p) {
+            if (p == "3.4.0=1")
+                QTimer::singleShot(0, &fresh.sim, [&fresh] { fresh.sim.unplug(); });
+        });
+        const CliRun json = RunCli({"--port", fresh.link, "config-write", file, "--backup-dir", path("b"), "--json"});
+        QCOMPARE(json.exitCode, 5);
+        const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        QCOMPARE(object.value("outcome").toString(), QString("partial"));
+        QVERIFY(object.value("partial").toArray().contains("3.0.1"));
+        QCOMPARE(object.value("pending").toInt(), object.value("partial").toArray().size());
+        QCOMPARE(object.value("written").toInt(), 1);
+    }
+
+    // A file with lines the parameters cannot take is refused whole: exit
+    // 65, each line named, nothing written.
+    void refusedLinesWriteNothing()
+    {
+        QVERIFY(WriteText(path("mauvais.txt"), "10.1=4000\n3.4.1=Non\n9.9.9=1\n"));
+        const CliRun run = cli({"config-write", path("mauvais.txt"), "--backup-dir", path("b")});
+        QCOMPARE(run.exitCode, 65);
+        QVERIFY2(run.err.contains("ligne 2 : 3.4.1=Non : 0 ou 1 attendu")
+                     && run.err.contains("ligne 3 : 9.9.9=1 : paramètre inconnu"), qPrintable(run.err));
+        QVERIFY(r->putPayloads.isEmpty());
+        QCOMPARE(cli({"config-diff", path("mauvais.txt")}).exitCode, 65);
+    }
+
+    // Another reader's identity in a file: listed apart, not a difference,
+    // not written unless asked.
+    void perReaderParametersStayPut()
+    {
+        QVERIFY(WriteText(path("autre.txt"), "3.0.2=2002\n13.1.4=10.0.0.7\n"));
+        const CliRun diff = cli({"config-diff", path("autre.txt")});
+        QCOMPARE(diff.exitCode, 0);
+        QCOMPARE(diff.out.count("propre au lecteur"), 2);
+        const CliRun write = cli({"config-write", path("autre.txt"), "--backup-dir", path("b")});
+        QCOMPARE(write.exitCode, 0);
+        QVERIFY(r->putPayloads.isEmpty());
+        QCOMPARE(r->sim.config().value("3.0.2"), QString("1001"));
+    }
+
     // One process per reader, all at once, each its own configuration.
     void threeReadersAtOnce()
     {
@@ -271,7 +390,8 @@ private slots:
             const QString file = path(QString("site%1.txt").arg(i));
             QVERIFY(WriteText(file, QString("10.1=%1\n3.0.2=%2\n").arg(4000 + i).arg(2000 + i).toUtf8()));
             runs.push_back(std::make_unique<CliProcess>(
-                QStringList{"--port", sims.back()->link, "config-write", file, "--backup-dir", path("b3")}));
+                QStringList{"--port", sims.back()->link, "config-write", file, "--backup-dir", path("b3"),
+                            "--include-identity"}));
         }
         for (int i = 0; i < 3; ++i) {
             const CliRun run = runs[i]->finish();

@@ -25,6 +25,8 @@ private slots:
         QTest::newRow("switch with value") << QStringList{"--json=1", "ports"} << "ne prend pas de valeur";
         QTest::newRow("dry-run elsewhere") << QStringList{"config-read", "f", "--dry-run"}
                                            << "ne s'applique pas";
+        QTest::newRow("include-identity elsewhere") << QStringList{"config-diff", "f", "--include-identity"}
+                                                   << "ne s'applique pas";
         QTest::newRow("check elsewhere") << QStringList{"badge-read", "--check"} << "ne s'applique pas";
         QTest::newRow("wait elsewhere") << QStringList{"clock-set", "--wait", "3"} << "ne s'applique pas";
         QTest::newRow("wait not a number") << QStringList{"badge-read", "--wait", "dix"} << "--wait";
@@ -37,7 +39,8 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, said);
-        const CliRun run = RunCli(QStringList{"--port", "/nonexistent/kovrim"} + arguments);
+        const bool portGiven = !arguments.filter(QRegularExpression("^--port")).isEmpty();
+        const CliRun run = RunCli(portGiven ? arguments : QStringList{"--port", "/nonexistent/kovrim"} + arguments);
         QVERIFY(run.ended);
         QCOMPARE(run.exitCode, 64);
         QVERIFY2(run.err.contains(said), qPrintable(run.err));
@@ -45,14 +48,37 @@ private slots:
         QVERIFY(run.out.isEmpty());
     }
 
-    // With --json, a usage error is one object too: the fleet tool sees it.
+    // With --json, a usage error is one object too, wherever --json stands:
+    // the fleet tool sees it.
+    void usageErrorInJson_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("no file") << QStringList{"--json", "config-write"} << "attend un FICHIER";
+        QTest::newRow("json after the fault") << QStringList{"--bogus", "--json"} << "option inconnue";
+        QTest::newRow("port twice") << QStringList{"--port", "/dev/ttyS0", "--json", "ports", "--port=/dev/ttyS1"}
+                                    << "deux fois : --port";
+        QTest::newRow("json twice") << QStringList{"--json", "ports", "--json"} << "deux fois : --json";
+        QTest::newRow("blacklist-write without port") << QStringList{"--json", "blacklist-write", "l.txt"}
+                                                      << "--port PORT";
+        QTest::newRow("config-write without port") << QStringList{"config-write", "s.txt", "--json"}
+                                                   << "--port PORT";
+        QTest::newRow("clock-set without port") << QStringList{"--json", "clock-set"} << "--port PORT";
+        QTest::newRow("tolerance without check")
+            << QStringList{"--json", "--port", "p", "clock-set", "--tolerance", "5"} << "--check";
+        QTest::newRow("tolerance not a number")
+            << QStringList{"--json", "clock-set", "--check", "--tolerance=deux"} << "--tolerance";
+    }
     void usageErrorInJson()
     {
-        const CliRun run = RunCli({"--json", "config-write"});
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, said);
+        const CliRun run = RunCli(arguments);
         QCOMPARE(run.exitCode, 64);
         const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
         QCOMPARE(object.value("outcome").toString(), QString("usage"));
         QCOMPARE(object.value("exit").toInt(), 64);
+        QVERIFY2(object.value("error").toString().contains(said), qPrintable(run.out));
     }
 
     void accepted_data()
@@ -66,8 +92,11 @@ private slots:
         QTest::newRow("options last") << QStringList{"config-write", "a.txt", "--port=ttyS0", "--dry-run"}
                                       << "config-write" << "a.txt" << "ttyS0";
         QTest::newRow("dash is a file") << QStringList{"config-read", "-"} << "config-read" << "-" << "";
-        QTest::newRow("after --") << QStringList{"blacklist-write", "--", "--liste.txt"}
-                                  << "blacklist-write" << "--liste.txt" << "";
+        QTest::newRow("after --") << QStringList{"--port", "p", "blacklist-write", "--", "--liste.txt"}
+                                  << "blacklist-write" << "--liste.txt" << "p";
+        // Writing nothing, a dry run and a clock check may take the first port.
+        QTest::newRow("dry run without port") << QStringList{"config-write", "a.txt", "--dry-run"}
+                                              << "config-write" << "a.txt" << "";
     }
     void accepted()
     {

@@ -151,7 +151,9 @@ private slots:
         QVERIFY(history->contains("Save(2) :->OK"));
         QVERIFY(history->contains("Save(3) :->OK"));
         QCOMPARE(r->status(), QString("Vérification->OK"));
-        QCOMPARE(r->progress, (QStringList{"Ecriture 0 / 2", "Ecriture 1 / 2", "Ecriture 2 / 2",
+        QCOMPARE(r->progress, (QStringList{"Lecture avant écriture 0 / 2", "Lecture avant écriture 1 / 2",
+                                           "Lecture avant écriture 2 / 2",
+                                           "Ecriture 0 / 2", "Ecriture 1 / 2", "Ecriture 2 / 2",
                                            "Validation 0 / 2", "Validation 1 / 2", "Validation 2 / 2",
                                            "Vérification 0 / 2", "Vérification 1 / 2",
                                            "Vérification 2 / 2"}));
@@ -174,10 +176,13 @@ private slots:
         QCOMPARE(r->window->statusBar()->currentMessage(), refusal);
         r->sim.config().refuseWrites("3.0.5", false);
 
+        // Unanswered, the write may have landed: it is put back.
+        const QString before = r->sim.config().value("3.0.5");
         r->sim.failNext(ReaderSim::Fault::Mute, "VP");
         r->clickAndWait("BTN_ReaderConfigSave");
-        QCOMPARE(r->status(), QString("Save: ->Echec->TIMEOUT"));
-        QCOMPARE(r->writes, QStringList{"3.0.5=88"});
+        QCOMPARE(r->status(), QString("Save->ECHEC : lecteur remis dans son état d'origine (1 paramètre)"));
+        QCOMPARE(r->writes, (QStringList{"3.0.5=88", "3.0.5=" + before, "3.255.1="}));
+        QVERIFY(!r->sim.config().isPending("3.0.5"));
 
         r->clickAndWait("BTN_ReaderConfigSave");  // still marked
         QCOMPARE(r->writes, (QStringList{"3.0.5=88", "3.255.1="}));
@@ -201,7 +206,12 @@ private slots:
         answerer.arm();
         other.button("BTN_ReaderFileLoad")->click();
         QTRY_COMPARE(answerer.box, QString("Information|Configuration chargée"));
-        QCOMPARE(other.values(), r->values());
+        // The versions and the clock stay the other reader's: unknown yet.
+        const QRegularExpression readOnly("^12\\.");
+        QCOMPARE(QStringList(other.values()).filter(readOnly).filter(QRegularExpression("=.")), QStringList());
+        QStringList copied = r->values();
+        QCOMPARE(QStringList(other.values()).replaceInStrings(QRegularExpression("^12\\..*"), QString()),
+                 copied.replaceInStrings(QRegularExpression("^12\\..*"), QString()));
         QVERIFY(other.button("BTN_ReaderConfigSave")->isEnabled());
 
         QStringList differing;  // what the other reader holds otherwise
@@ -234,7 +244,8 @@ private slots:
         quiet.clickAndWait("BTN_ReaderConfigLoad");
         QCOMPARE(quiet.status(), QString("GetValue->->TIMEOUT"));
         QTest::qWait(300);
-        QCOMPARE(quiet.sim.requestCount('V', 'G'), 1);
+        // The first read, asked once more, and nothing after.
+        QCOMPARE(quiet.sim.requestCount('V', 'G'), 2);
         QVERIFY(!quiet.button("BTN_ReaderConfigSave")->isEnabled());
         QVERIFY(quiet.button("BTN_ReaderConfigLoad")->isEnabled());
     }
@@ -246,7 +257,8 @@ private slots:
         Reader again;
         QVERIFY(again.open());
         again.clickAndWait("BTN_ReaderConfigLoad");
-        again.sim.failNext(ReaderSim::Fault::Mute, "VG");
+        // Both tries of the first read go unanswered.
+        again.sim.handleControlLine("drop 2");
         again.clickAndWait("BTN_ReaderConfigLoad");
         QVERIFY2(again.status().endsWith("->TIMEOUT"), qPrintable(again.status()));
         again.param("3.0.1")->setText(TreeColumn::Value, "Après échec");

@@ -90,9 +90,9 @@ private slots:
         QVERIFY(payloads.isEmpty());
     }
 
-    // A refused write names its parameter, stops before any commit, and
-    // leaves the refused and unwritten changes marked; what was written but
-    // not committed is marked again for the next save.
+    // A refused write names its parameter, stops before any commit, puts
+    // back what was written, and leaves every change marked for the next
+    // save.
     void refusedWriteNamesItsParameter()
     {
         model->applyFile({{"3.0.1", "A"}, {"13.6", "8080"}, {"10.1", "4000"}});
@@ -100,7 +100,8 @@ private slots:
         QStringList journal;
         QCOMPARE(save(&journal), JobOutcome::Refused);
         QCOMPARE(journal, QStringList{"Ecriture de 13.6 refusée par le lecteur"});
-        QCOMPARE(payloads, (QStringList{"3.0.1=A", "13.6=8080"}));
+        QCOMPARE(payloads, (QStringList{"3.0.1=A", "13.6=8080", "3.0.1=Laverie du Port", "3.255.1="}));
+        QVERIFY(!r->sim.config().isPending("3.0.1"));
         QStringList left;
         for (const ConfigChange &change : model->changes())
             left << change.identifier;
@@ -175,6 +176,116 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), model->readerValuesContent());
         }
+    }
+
+    // Each file line taken or refused by name, as the catalogue defines
+    // the parameter; the reader's own value always loads back.
+    void fileLinesAsTheCatalogueDefines_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("refused");
+        QTest::newRow("check box as a word") << QByteArray("3.4.1=Non\n3.4.0=1\n")
+                                             << QStringList{"ligne 1 : 3.4.1=Non : 0 ou 1 attendu"};
+        QTest::newRow("check box empty") << QByteArray("\n3.4.4=\n")
+                                         << QStringList{"ligne 2 : 3.4.4= : 0 ou 1 attendu"};
+        QTest::newRow("option out of range") << QByteArray("2.0.10=2\n")
+                                             << QStringList{"ligne 1 : 2.0.10=2 : numéro d'option de 0 à 1 attendu"};
+        QTest::newRow("unknown, malformed") << QByteArray("9.9.9=1\n3.0.1\n")
+                                            << QStringList{"ligne 1 : 9.9.9=1 : paramètre inconnu",
+                                                           "ligne 2 : 3.0.1 : « = » manquant"};
+        QTest::newRow("blanks around the identifier") << QByteArray(" 3.0.1 =Quai \n") << QStringList();
+        QTest::newRow("twice, two values") << QByteArray("2.0.10=1\n2.0.10=0\n")
+                                           << QStringList{"ligne 2 : 2.0.10=0 : déjà donné ligne 1 avec une autre valeur"};
+        QTest::newRow("twice, one value") << QByteArray("2.0.10=1\n2.0.10=1\n") << QStringList();
+        QTest::newRow("the reader's own odd value") << QByteArray("3.4.2=2\n") << QStringList();
+    }
+    void fileLinesAsTheCatalogueDefines()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, refused);
+        model->applyReaderLoad({{"3.4.2", true, "2"}, {"3.0.1", true, "Port"}});
+        QList<ConfigLine> lines;
+        QVERIFY(ConfigFileParse(content, &lines));
+        QCOMPARE(model->fileRefusals(lines), refused);
+        model->applyFile(lines);
+        // Refused lines change nothing; the reader's own value is no change.
+        for (const ConfigChange &change : model->changes())
+            QVERIFY2(!refused.join('\n').contains(change.identifier + "=" + change.value)
+                         && change.identifier != "3.4.2",
+                     qPrintable(change.identifier));
+        if (content.startsWith(" 3.0.1"))
+            QCOMPARE(model->value("3.0.1"), QString("Quai "));
+    }
+
+    // A reader value the catalogue cannot show is kept as given: shown as
+    // unknown, saved as given, never written back unless replaced.
+    void unknownReaderValueKeptAsGiven()
+    {
+        r->sim.config().setValue("3.4.2", "2");
+        r->sim.config().setValue("2.0.10", "5");
+        QCOMPARE(load(), JobOutcome::Done);
+        const ConfigParameter &box = *model->find("3.4.2");
+        QCOMPARE(box.value, QString("2"));
+        QCOMPARE(ConfigValueText(box, box.value), QString("2 (valeur inconnue)"));
+        QCOMPARE(ConfigValueText(*model->find("2.0.10"), "5"), QString("5 (valeur inconnue)"));
+        QVERIFY(ConfigFileContent(*model).contains("\n3.4.2=2\n"));
+        QVERIFY(model->readerValuesContent().contains("\n2.0.10=5\n"));
+        QVERIFY(!model->edit("3.4.2", "7"));
+        QVERIFY(model->edit("10.1", "4000"));
+        QCOMPARE(save(), JobOutcome::Done);
+        QCOMPARE(payloads, (QStringList{"10.1=4000", "10.255.1="}));
+        QVERIFY(model->edit("3.4.2", "0"));
+        QCOMPARE(model->changes().size(), 1);
+    }
+
+    // Per-reader parameters from a file are flagged, read-only ones keep
+    // the reader's values; the operator's own edit is no copy.
+    void fileKeepsTheReadersOwn()
+    {
+        QCOMPARE(load(), JobOutcome::Done);
+        const QString firmware = model->value("12.0");
+        model->applyFile({{"3.0.2", "9999"}, {"13.1.4", "10.0.0.9"}, {"12.0", "0.01"}, {"10.1", "4100"}});
+        QCOMPARE(model->value("12.0"), firmware);
+        QStringList perReader;
+        for (const ConfigChange &change : model->changes())
+            if (change.perReader)
+                perReader << change.identifier;
+        QCOMPARE(perReader, (QStringList{"3.0.2", "13.1.4"}));
+        QVERIFY(model->edit("3.0.2", "9998"));
+        QVERIFY(!model->changes().last().perReader);
+        QCOMPARE(model->changes().last().identifier, QString("3.0.2"));
+    }
+
+    // Another reader on the port: its identity stops the write before any
+    // write, and nothing known of the old reader is kept.
+    void anotherReaderStopsTheWrite()
+    {
+        QCOMPARE(load(), JobOutcome::Done);
+        QVERIFY(model->edit("10.1", "4100"));
+        r->sim.config().setValue("3.0.2", "2002");
+        ConfigSaveJob job(r->session, *model);
+        QCOMPARE(SessionWithReader::run(job), JobOutcome::Refused);
+        QCOMPARE(job.status(), QString("Le lecteur a changé (1204/1001 -> 1204/2002) : relire"));
+        QVERIFY(payloads.isEmpty());
+        QVERIFY(!model->readerIdentity().known());
+        QCOMPARE(model->changes().size(), 1);
+        // Read again, the new reader is written.
+        QCOMPARE(save(), JobOutcome::Done);
+        QCOMPARE(r->sim.config().value("10.1"), QString("4100"));
+    }
+
+    // The link changed: values from the old reader are forgotten, the
+    // operator's changes stay, to be written against an unknown reader.
+    void forgottenReaderKeepsTheOperatorsChanges()
+    {
+        QCOMPARE(load(), JobOutcome::Done);
+        QVERIFY(model->edit("10.1", "4100"));
+        model->forgetReader();
+        QCOMPARE(model->changes().size(), 1);
+        QVERIFY(!model->find("3.0.1")->valueKnown);
+        QVERIFY(model->find("10.1")->valueKnown);
+        QVERIFY(model->unknownToReader({"3.0.0", "10.1"}).size() == 2);
+        QVERIFY(model->readerValuesContent().isEmpty());
     }
 
     // Unanswered requests and a lost link end each job with its outcome;

@@ -195,11 +195,16 @@ private slots:
         const QString path = folder.filePath("marks.txt");
         QVERIFY(write(path, "3.0.3=Borne\r\n 3.0.0=9\n3.0.1=Laverie\n3.4.0=1\nx.y=2\n"));
         loadFile(window.get(), path);
+        // Blanks around an identifier are no other parameter; an unknown
+        // one is named, the rest of the file is taken.
+        QCOMPARE(answerer.box, QString("Attention|Configuration chargée sauf une ligne refusée :\n"
+                                       "ligne 5 : x.y=2 : paramètre inconnu"));
         QCOMPARE(param("3.0.3")->text(TreeColumn::Modified), QString("1"));
         QCOMPARE(param("3.0.3")->text(TreeColumn::Value), QString("Borne"));
-        QCOMPARE(param("3.0.0")->text(TreeColumn::Value), QString());
+        QCOMPARE(param("3.0.0")->text(TreeColumn::Value), QString("9"));
+        QCOMPARE(param("3.0.0")->text(TreeColumn::Modified), QString("2"));
         QCOMPARE(param("3.0.1")->text(TreeColumn::Modified), QString("0"));
-        QCOMPARE(param("3.4.0")->text(TreeColumn::Modified), QString("2"));
+        QCOMPARE(param("3.4.0")->text(TreeColumn::Modified), QString("3"));
     }
 
     void nonTextFileLeavesTheTree_data()

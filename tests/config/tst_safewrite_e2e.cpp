@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(dialog->windowTitle(), QString("Ecriture dans le lecteur"));
         const QString mdb = w->sim.config().value("3.4.0") == "0" ? "Mdb CashLess|3.4.0|Non|Oui"
                                                                   : "Mdb CashLess|3.4.0|Oui|Non";
-        QCOMPARE(rows(dialog), (QStringList{"Crédit max|10.1|5000|3000", mdb}));
+        QCOMPARE(rows(dialog), (QStringList{"Crédit max|10.1|« 5000 »|« 3000 »", mdb}));
         QVERIFY(payloads.isEmpty());
         answer(dialog, "BTN_WritePreviewWrite");
         QCOMPARE(status(), QString("Vérification->OK"));
@@ -156,7 +156,8 @@ private slots:
     }
 
     // A file copied into a reader never loaded: the values it would
-    // replace are read first, the equal ones drop out.
+    // replace, and the reader's identity, are read first; the equal ones
+    // drop out.
     void fileCopyReadsUnknownValuesFirst()
     {
         w->sim.config().setValue("10.1", "4000");
@@ -166,8 +167,8 @@ private slots:
         button("BTN_ReaderConfigSave")->click();
         QDialog *dialog = preview();
         QVERIFY(dialog);
-        QCOMPARE(w->sim.requestCount('V', 'G'), reads + 2);
-        QCOMPARE(rows(dialog), QStringList{"Nom du site|3.0.1|Avant|Après"});
+        QCOMPARE(w->sim.requestCount('V', 'G'), reads + 2 + 2);
+        QCOMPARE(rows(dialog), QStringList{"Nom du site|3.0.1|« Avant »|« Après »"});
         QCOMPARE(param("10.1")->text(TreeColumn::Modified), QString("0"));
         answer(dialog, "BTN_WritePreviewWrite");
         QCOMPARE(payloads, (QStringList{"3.0.1=Après", "3.255.1="}));

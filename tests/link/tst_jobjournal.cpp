@@ -59,31 +59,37 @@ private slots:
             << "load" << QStringList{"param refuse get 3.7.7", "param refuse get 9.0.2"} << JobOutcome::Done
             << QStringList{"Lecture Ok : 143 paramètres, 2 refusés (3.7.7, 9.0.2)"} << 143;
         QTest::newRow("load, silent reader")
-            << "load" << QStringList{"next mute VG"} << JobOutcome::NoAnswer
+            // A read is asked once more: a reader silent for good ends the load.
+            << "load" << QStringList{"silent on"} << JobOutcome::NoAnswer
             << QStringList{"Lecture->TIMEOUT : 0 / 143 paramètres lus",
                            "Lecture de " + ConfigModel().itemOrder().first() + " sans réponse du lecteur"}
             << 1;
         QTest::newRow("save, checked")
             << "save" << QStringList() << JobOutcome::Done
-            << QStringList{"Save->OK : 3 paramètres écrits, 3 objets validés, 3 vérifiés"} << 3 + 3 + 3;
+            << QStringList{"Save->OK : 3 paramètres écrits, 3 objets validés, 3 vérifiés"} << 5 + 3 + 3 + 3;
+        // The first write put back: written, committed, read back.
         QTest::newRow("save, refused write")
             << "save" << QStringList{"param refuse put 13.6"} << JobOutcome::Refused
-            << QStringList{"Save->ECHEC : 1 / 3 paramètres écrits, 0 / 1 objet validé",
+            << QStringList{"Save->ECHEC : lecteur remis dans son état d'origine (1 paramètre)",
                            "Ecriture de 13.6 refusée par le lecteur"}
-            << 2;
+            << 5 + 2 + 3;
         QTest::newRow("save, read back refused")
             << "save" << QStringList{"param refuse get 13.6"} << JobOutcome::CheckFailed
             << QStringList{"Save->ECHEC : 3 paramètres écrits, 3 objets validés, 2 / 3 vérifiés",
                            "Vérification : 13.6 refusée par le lecteur, écrit 8080"}
-            << 3 + 3 + 3;
+            << 5 + 3 + 3 + 3;
         QTest::newRow("blacklist write")
             << "blacklist write" << QStringList() << JobOutcome::Done
-            << QStringList{"LN Ecriture->OK : 2 lignes écrites"} << 1 + 2;
+            << QStringList{"LN Ecriture->OK : 2 lignes écrites et relues"}
+            // identity, old list (its end asked twice), identity, clear,
+            // adds, read-back
+            << 2 + 2 + 2 + 1 + 2 + 4;
         QTest::newRow("blacklist write, add silent")
             << "blacklist write" << QStringList{"next mute FA"} << JobOutcome::NoAnswer
-            << QStringList{"LN Ecriture->TIMEOUT : 0 / 2 lignes écrites",
-                           "LN Ecriture de la ligne 1 sans réponse du lecteur"}
-            << 1 + 1;
+            << QStringList{"LN Ecriture->ECHEC : liste d'origine rétablie (0 ligne)",
+                           "LN Ecriture de la ligne 1 (04A1B2C3) sans réponse du lecteur"}
+            // ... the silent add, then the old (empty) list put back: clear, read-back
+            << 2 + 2 + 2 + 1 + 1 + 1 + 2;
         QTest::newRow("blacklist check, list altered")
             << "blacklist check"
             << QStringList{"liste ajoute " + TwoEntries.at(0), "liste ajoute " + TwoEntries.at(1),
@@ -91,7 +97,7 @@ private slots:
             << JobOutcome::CheckFailed
             << QStringList{"LN Vérification->ECHEC : 3 lignes relues, 2 envoyées",
                            "LN Vérification : 2 lignes envoyées, 3 relues"}
-            << 3 + 1;
+            << 3 + 2;  // the list's end asked twice
         QTest::newRow("clock") << "clock" << QStringList() << JobOutcome::Done
                                << QStringList{"MAJ Date/Heure->OK : 05/03/26 14:07"} << 2;
         QTest::newRow("clock, date refused")

@@ -6,6 +6,7 @@
 
 #include "link/commands.h"
 #include "tests/support/sessionfixture.h"
+#include "config/configjobs.h"
 #include "tools/clockjob.h"
 
 class TestReaderSession : public QObject
@@ -91,6 +92,41 @@ private slots:
         QVERIFY2(waited.elapsed() >= FirstAnswerMs + qint64(CmdTimeout::Longest),
                  qPrintable(QString::number(waited.elapsed())));
         QCOMPARE(r->sim.requestCount(Cmd::FamilyValue, Cmd::ValuePut), 2);
+    }
+
+    // A read lost or damaged on the line is asked once more and the job
+    // gets the value; a write is never sent twice.
+    void readsAskedOnceMoreWritesNever_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<JobOutcome>("outcome");
+        QTest::newRow("read, damaged") << false << "garbage inside 8" << 2 << JobOutcome::Done;
+        QTest::newRow("read, lost") << false << "drop 1" << 2 << JobOutcome::Done;
+        QTest::newRow("read, lost twice") << false << "drop 2" << 2 << JobOutcome::NoAnswer;
+        QTest::newRow("read, cut") << false << "cut 5" << 2 << JobOutcome::Done;
+        QTest::newRow("write, damaged") << true << "garbage inside 8" << 1 << JobOutcome::NoAnswer;
+        QTest::newRow("write, lost") << true << "drop 1" << 1 << JobOutcome::NoAnswer;
+    }
+    void readsAskedOnceMoreWritesNever()
+    {
+        QFETCH(bool, write);
+        QFETCH(QString, fault);
+        QVERIFY(r->start());
+        r->sim.handleControlLine(fault);
+        const char kind = write ? Cmd::ValuePut : Cmd::ValueGet;
+        if (write) {
+            ClockJob clock(r->session);
+            QTEST(SessionWithReader::run(clock), "outcome");
+        } else {
+            ConfigReadJob read(r->session);
+            read.setIdentifiers({"3.0.1"}, "Lecture");
+            QTEST(SessionWithReader::run(read), "outcome");
+            if (read.outcome() == JobOutcome::Done)
+                QCOMPARE(read.reads().first().value, r->sim.config().value("3.0.1"));
+        }
+        QTEST(r->sim.requestCount(Cmd::FamilyValue, kind), "requests");
     }
 };
 

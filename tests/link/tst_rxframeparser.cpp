@@ -61,6 +61,8 @@ private slots:
     void cutShort();
     void resetDropsPartialFrame();
     void doneSurvivesNoiseUntilNextStart();
+    void answerBodyIsText_data();
+    void answerBodyIsText();
 };
 
 void TestRxFrameParser::frames_data()
@@ -203,6 +205,34 @@ void TestRxFrameParser::doneSurvivesNoiseUntilNextStart()
     QCOMPARE(p.feed(STX), Step::Start);
     QVERIFY(!p.done());
     QVERIFY(!p.ok());
+}
+
+void TestRxFrameParser::answerBodyIsText_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("text");
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("value") << QByteArray("3.0.0=Kovrim 1204") << true;
+    QTest::newRow("accents") << QByteArray("Laverie de l'\xc3\x89glise") << true;
+    QTest::newRow("four bytes") << QByteArray("\xf0\x9f\x94\x91") << true;
+    QTest::newRow("latin-1") << QByteArray("caf\xe9") << false;
+    QTest::newRow("lone continuation") << QByteArray("a\x80" "b") << false;
+    QTest::newRow("cut sequence at the end") << QByteArray("ab\xc3") << false;
+    QTest::newRow("overlong") << QByteArray("\xc0\xaf") << false;
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
+    QTest::newRow("C1 control") << QByteArray("a\xc2\x85") << false;
+    QTest::newRow("tab") << QByteArray("a\tb") << false;
+    QTest::newRow("newline") << QByteArray("a\nb") << false;
+    QTest::newRow("NUL") << QByteArray("a\0b", 3) << false;
+    QTest::newRow("STX inside") << QByteArray("a\x02" "b") << false;
+    QTest::newRow("DEL") << QByteArray("a\x7f") << false;
+}
+
+void TestRxFrameParser::answerBodyIsText()
+{
+    QFETCH(QByteArray, body);
+    QTEST(AnswerBodyIsText(body.constData(), std::size_t(body.size())), "text");
 }
 
 QTEST_APPLESS_MAIN(TestRxFrameParser)

@@ -74,7 +74,9 @@ class KovrimCli(object):
 
 
 def failure_text(command, port, rc, data):
-    messages = [m for m in data.get('messages', []) if m]
+    # The job's outcome and failure lines ("Ecriture de 10.1 refusée par le
+    # lecteur") come in summary, the program's own messages in messages.
+    messages = [m for m in data.get('messages', []) + data.get('summary', []) if m]
     said = ' ; '.join(messages) if messages else data.get('outcome', 'échec')
     return "kovrim-cli %s sur %s : %s (code %d)" % (command, port, said, rc)
 
