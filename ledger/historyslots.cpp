@@ -6,8 +6,10 @@
 #include "app/journal.h"
 #include "app/mainwindow.h"
 #include "blacklist/blacklistpage.h"
+#include "badge/badgepage.h"
 #include "config/configpage.h"
 #include "ledger/historypage.h"
+#include "ledger/ledgerbadgerecorder.h"
 #include "ledger/ledgerjobrecorder.h"
 #include "tools/toolspage.h"
 #include "ui_mainwindow.h"
@@ -43,6 +45,13 @@ void MainWindow::HistoryPrepare()
     });
     LedgerContextUpdate();
     History->start();
+    // Money moves only once its row is written; what an earlier run left
+    // unknown is listed again, its badge locked.
+    auto *money = new LedgerBadgeRecorder(History->ledger(), Badge->operations(), History);
+    connect(money, &LedgerBadgeRecorder::journal, this, &MainWindow::JournalAdd);
+    connect(money, &LedgerBadgeRecorder::recorded, History, &HistoryPage::changed);
+    if (const int restored = money->restore())
+        JournalAdd(tr("Opérations à régler d'une session précédente : %1").arg(restored));
 }
 
 // Who works, on which port and reader, as every row names them.
