@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -120,6 +121,30 @@ private slots:
         QCOMPARE(row.outcome, LedgerOutcome::Done);
         QVERIFY2(row.detail.contains("->OK"), qPrintable(row.detail));
         QCOMPARE(w->sim.listFile().entries().size(), 1);
+    }
+
+    // A debit left unknown by an earlier run is listed again at start,
+    // and reading its badge would settle it.
+    void unsettledDebitListedAtStart()
+    {
+        {
+            Ledger ledger(Ledger::DefaultPath());
+            QVERIFY(ledger.open());
+            LedgerMoneyOperation debit;
+            debit.kind = LedgerKind::Debit;
+            debit.uid = "04A1B2C3";
+            debit.user = "41";
+            debit.amountCents = 150;
+            debit.balanceBeforeCents = 1500;
+            QVERIFY(ledger.recordPlanned(debit).ok());
+        }
+        w = std::make_unique<WindowWithReader>();
+        QVERIFY(w->start());
+        auto *pending = w->field<QListWidget>("LST_BadgePending");
+        QCOMPARE(pending->count(), 1);
+        QVERIFY2(pending->item(0)->text().startsWith("04A1B2C3"), qPrintable(pending->item(0)->text()));
+        QVERIFY(pending->item(0)->text().contains("1.50"));
+        QVERIFY(journal().contains("Opérations à régler d'une session précédente : 1"));
     }
 
     void filtersAndTotals_data()
