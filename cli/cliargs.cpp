@@ -55,8 +55,9 @@ bool TakesValue(const QString &name)
 bool KnownOption(const QString &name)
 {
     static const QStringList known = {"--port", "--json", "--progress", "--dry-run", "--check",
-                                      "--backup-dir", "--wait", "--allow-empty", "--include-identity",
-                                      "--help", "--version", "--ledger", "--operator", "--from", "--to"};
+                                      "--backup-dir", "--wait", "--allow-empty", "--tolerance",
+                                      "--include-identity", "--help", "--version", "--ledger", "--operator",
+                                      "--from", "--to"};
     return known.contains(name);
 }
 
@@ -200,7 +201,7 @@ bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions
     if (fileCount)
         options->file = words.at(1);
     static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait",
-                                               "--allow-empty", "--include-identity", "--from", "--to"};
+                                               "--allow-empty", "--tolerance", "--include-identity", "--from", "--to"};
     for (const QString &name : given) {
         if (commandOptions.contains(name) && !shape->options.contains(name)) {
             *error = tr("%1 ne s'applique pas à %2").arg(name, options->command);
