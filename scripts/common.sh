@@ -5,6 +5,12 @@ BUILD_DIR="${KOVRIM_BUILD_DIR:-$ROOT/build}"
 # hashed relative to the clone, so that another clone reuses it.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
 export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
+# What uses a precompiled header (CMakeLists.txt) is cached only so:
+# nothing here uses __DATE__ or __TIME__.
+export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
+# Each precompiled header (100 to 200 MB) hashed once per build, not once
+# per file that uses it.
+export CCACHE_INODECACHE="${CCACHE_INODECACHE:-true}"
 # qttranslations5-l10n: Qt's standard buttons and dialogs in French;
 # libqt5sql5-sqlite: the ledger's database driver.
 BUILD_PACKAGES="cmake make g++ ccache qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5sql5-sqlite fonts-dejavu-core qttranslations5-l10n"

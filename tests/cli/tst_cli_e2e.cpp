@@ -151,8 +151,9 @@ private slots:
         const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
         // The failure line is a result, after the outcome line.
         QVERIFY2(object.value("summary").toArray().last().toString().contains("3.4.0 refusée"), qPrintable(run.out));
-        QCOMPARE(object.value("summary").toArray().first().toString(),
-                 QString("Save->ECHEC : lecteur remis dans son état d'origine (1 paramètre)"));
+        QVERIFY2(object.value("summary").toArray().contains(
+                     QString("Save->ECHEC : lecteur remis dans son état d'origine (1 paramètre)")),
+                 qPrintable(run.out));
         QCOMPARE(object.value("written").toInt(), 1);
         QCOMPARE(object.value("restored").toInt(), 1);
         QCOMPARE(object.value("pending").toInt(), 0);

@@ -61,7 +61,8 @@ bool IsClock(const QString &identifier)
     return identifier == "12.3" || identifier == "12.4";
 }
 
-constexpr int Parameters = 143;
+// A file holds each identifier once (three are shown twice in the tree).
+constexpr int Parameters = 140;
 
 bool PrivateTmpfsAllowed(const QString &folder)
 {
