@@ -3,6 +3,7 @@
 #include <QAtomicInt>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -10,6 +11,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSysInfo>
+#include <QThread>
 #include <QVariant>
 
 #include "app/appsettings.h"
@@ -388,8 +390,17 @@ bool Ledger::configure()
 {
     QSqlQuery query(database());
     // WAL: the window reads while a kovrim-cli process writes; FULL: a
-    // row committed is on the disk before the command goes out.
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next()) {
+    // row committed is on the disk before the command goes out. Two
+    // processes starting on a new file both ask for WAL: SQLite answers
+    // "busy" at once rather than waiting, so the request is tried again.
+    QElapsedTimer waited;
+    waited.start();
+    while (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next()) {
+        const int code = SqliteCode(query.lastError());
+        if ((code == 5 || code == 6) && waited.elapsed() < m_busyTimeoutMs) {
+            QThread::msleep(20);
+            continue;
+        }
         m_error = IsDamage(query.lastError()) ? Damaged : ReasonOf(query.lastError());
         return false;
     }
