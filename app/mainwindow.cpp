@@ -23,6 +23,7 @@
 #include "badge/badgepage.h"
 #include "blacklist/blacklistpage.h"
 #include "config/configpage.h"
+#include "ledger/historypage.h"
 #include "tools/toolspage.h"
 #include "ui_mainwindow.h"
 
@@ -116,6 +117,7 @@ MainWindow::MainWindow(const QString &preferredPort, bool expert, QWidget *paren
     JournalPrepare();
     SettingsRestore();
     SettingsWatch();
+    HistoryPrepare();
 
     ui->ONG_Main->setCurrentIndex(0);
     // Nothing that needs the reader works before the port is open.
@@ -148,6 +150,7 @@ MainWindow::~MainWindow()
     delete Config;
     delete BlackList;
     delete Tools;
+    delete History;
     delete ui;
     ui = nullptr;
 }
@@ -228,6 +231,7 @@ void MainWindow::ComStatusShow(QString text)
     ui->LINEEDIT_Com->setText(text);
     if (Protocole.ComIsOpen.load(std::memory_order_acquire)) {
         SettingsPortOpened();
+        LedgerContextUpdate();
         ComStatusColor(Qt::green);
         ui->BTN_Serial->setText(tr("Deconnecter"));
     } else {

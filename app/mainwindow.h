@@ -24,6 +24,8 @@ class QTreeWidgetItem;
 
 class BlackListPage;
 class ConfigPage;
+class HistoryPage;
+class QLabel;
 class ToolsPage;
 
 // The one window of the tool. Each page's state and work live in its page
@@ -60,6 +62,7 @@ public:
     ConfigPage *Config = nullptr;
     BlackListPage *BlackList = nullptr;
     ToolsPage *Tools = nullptr;
+    HistoryPage *History = nullptr;
 
     int BadgeMode = 0;
 
@@ -115,6 +118,11 @@ private slots:
     void on_CKB_FrameTrace_toggled(bool on);
     void on_BTN_FrameTraceSave_clicked();
 
+    // History (ledger/historyslots.cpp).
+    void on_BTN_HistoryExportCsv_clicked();
+    void on_BTN_HistoryClosing_clicked();
+    void on_BTN_HistoryClosingOpen_clicked();
+
 public slots:
     void DebugShow(QString text);
     void DebugStepShow(const QString &text);
@@ -136,6 +144,11 @@ private:
     void ChainProgressShow(const QString &name, int done, int total);
     void ChainFinished();
     void PagesPrepare();
+
+    // History (ledger/historyslots.cpp).
+    void HistoryPrepare();
+    void LedgerContextUpdate();
+    QLabel *OperatorLabel = nullptr;
 
     // Settings (app/appsconfig.cpp).
     void AppsConfigPrepare();

@@ -246,6 +246,17 @@ bool BadgeOperations::abandon(quint64 id, const QString &reason)
     return true;
 }
 
+quint64 BadgeOperations::restore(BadgeOperation operation)
+{
+    operation.id = m_nextId++;
+    operation.state = BadgeOperation::State::Settled;
+    operation.outcome = BadgeOperation::Outcome::Unknown;
+    operation.resolution = BadgeOperation::Resolution::None;
+    m_operations.append(operation);
+    emit changed(operation);
+    return operation.id;
+}
+
 void BadgeOperations::resolve(BadgeOperation &operation, BadgeOperation::Resolution resolution,
                               const QString &detail)
 {

@@ -95,6 +95,9 @@ public:
     // user number, else (another number, or blank: empty) not applied.
     QVector<BadgeOperation> resolveCreation(const QString &uid, const QString &userOnBadge);
     bool abandon(quint64 id, const QString &reason);
+    // An operation an earlier run left unknown (kept in the ledger): pending
+    // again, its badge locked. Its new id.
+    quint64 restore(BadgeOperation operation);
 
     const BadgeOperation *find(quint64 id) const;
     QVector<BadgeOperation> pending() const;

@@ -36,6 +36,9 @@ public:
     void importCsv();
     void exportCsv();
     QString filePath() const;
+    // The write (with its backup and check), for those who follow its runs
+    // (the ledger).
+    const BlackListWriteJob &writeJob() const { return m_write; }
 
 signals:
     // Results (a job's outcome, what failed, the page's own results).

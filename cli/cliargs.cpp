@@ -29,6 +29,9 @@ const QList<CommandShape> &Commands()
         {"blacklist-diff", true, {}},
         {"clock-set", false, {"--check", "--tolerance"}},
         {"badge-read", false, {"--wait"}},
+        {"ledger-export", true, {"--from", "--to"}},
+        {"ledger-verify", false, {}},
+        {"ledger-pending", false, {}},
     };
     return commands;
 }
@@ -44,21 +47,41 @@ const CommandShape *FindCommand(const QString &name)
 // Options that take a value, as "--name VALUE" or "--name=VALUE".
 bool TakesValue(const QString &name)
 {
-    return name == QLatin1String("--port") || name == QLatin1String("--backup-dir")
-           || name == QLatin1String("--wait") || name == QLatin1String("--tolerance");
+    static const QStringList valued = {"--port", "--backup-dir", "--wait", "--tolerance", "--ledger",
+                                       "--operator", "--from", "--to"};
+    return valued.contains(name);
 }
 
 bool KnownOption(const QString &name)
 {
     static const QStringList known = {"--port", "--json", "--progress", "--dry-run", "--check",
                                       "--backup-dir", "--wait", "--allow-empty", "--tolerance",
-                                      "--include-identity", "--help", "--version"};
+                                      "--include-identity", "--help", "--version", "--ledger", "--operator",
+                                      "--from", "--to"};
     return known.contains(name);
+}
+
+// A day as "2026-12-08" or "08/12/2026".
+QDate DateOption(const QString &value)
+{
+    const QDate iso = QDate::fromString(value, Qt::ISODate);
+    return iso.isValid() ? iso : QDate::fromString(value, QStringLiteral("dd/MM/yyyy"));
 }
 
 bool SetOption(const QString &name, const QString &value, CliOptions *options, QString *error)
 {
-    if (name == QLatin1String("--port"))
+    if (name == QLatin1String("--ledger"))
+        options->ledgerFile = value;
+    else if (name == QLatin1String("--operator"))
+        options->operatorName = value.trimmed();
+    else if (name == QLatin1String("--from") || name == QLatin1String("--to")) {
+        const QDate day = DateOption(value);
+        if (!day.isValid() && !value.isEmpty()) {
+            *error = tr("%1 attend une date AAAA-MM-JJ ou JJ/MM/AAAA : « %2 »").arg(name, value);
+            return false;
+        }
+        (name == QLatin1String("--from") ? options->from : options->to) = day;
+    } else if (name == QLatin1String("--port"))
         options->port = value;
     else if (name == QLatin1String("--backup-dir"))
         options->backupDir = value;
@@ -178,7 +201,7 @@ bool CheckCommand(const QStringList &words, const QStringList &given, CliOptions
     if (fileCount)
         options->file = words.at(1);
     static const QStringList commandOptions = {"--dry-run", "--backup-dir", "--check", "--wait",
-                                               "--allow-empty", "--tolerance", "--include-identity"};
+                                               "--allow-empty", "--tolerance", "--include-identity", "--from", "--to"};
     for (const QString &name : given) {
         if (commandOptions.contains(name) && !shape->options.contains(name)) {
             *error = tr("%1 ne s'applique pas à %2").arg(name, options->command);
@@ -270,12 +293,20 @@ QString CliHelp()
         "                            (défaut : 2)\n"
         "  badge-read                attend un badge, le lit, affiche ses champs (clé=valeur)\n"
         "      --wait SECONDES       attente maximale du badge (défaut : 10)\n"
+        "  ledger-export FICHIER     l'historique en CSV (avec --json : un objet JSON par ligne)\n"
+        "      --from DATE           à partir de ce jour (AAAA-MM-JJ ou JJ/MM/AAAA)\n"
+        "      --to DATE             jusqu'à ce jour inclus\n"
+        "  ledger-verify             vérifie le chaînage de l'historique, nomme la première\n"
+        "                            ligne altérée\n"
+        "  ledger-pending            les opérations sur badge au résultat inconnu, à régler\n"
         "\n"
         "Options :\n"
         "  --port PORT               port série ; obligatoire pour écrire (config-write,\n"
         "                            blacklist-write, clock-set) ; sinon le premier listé\n"
         "  --json                    un objet JSON par résultat sur la sortie standard\n"
         "  --progress                avancement sur la sortie d'erreur même hors terminal\n"
+        "  --ledger FICHIER          historique (défaut : Documents/KovrimManager/kovrim.sqlite)\n"
+        "  --operator NOM            opérateur inscrit dans l'historique (défaut : le compte)\n"
         "  -h, --help                cette aide\n"
         "  -V, --version             la version\n"
         "\n"
@@ -283,9 +314,10 @@ QString CliHelp()
         "  0 fait   10 config-diff, blacklist-diff : différences ; clock-set --check :\n"
         "  écart trop grand\n"
         "  1 refus du lecteur   2 pas de réponse   3 port impossible à ouvrir, déjà\n"
-        "  utilisé ou perdu   4 la relecture diffère de l'écriture   5 lecteur laissé\n"
-        "  dans un état partiel (nommé)   64 ligne de commande incorrecte\n"
-        "  65 fichier d'entrée illisible   73 sauvegarde ou fichier de sortie\n"
-        "  impossible à écrire   74 sortie standard impossible à écrire\n"
+        "  utilisé ou perdu   4 la relecture diffère de l'écriture ; ledger-verify :\n"
+        "  historique altéré   5 lecteur laissé dans un état partiel (nommé)\n"
+        "  64 ligne de commande incorrecte   65 fichier d'entrée illisible\n"
+        "  73 sauvegarde, fichier de sortie ou historique impossible à écrire\n"
+        "  74 sortie standard impossible à écrire\n"
         "  129, 130, 143 arrêté par SIGHUP, SIGINT, SIGTERM (après l'échange en cours)\n");
 }

@@ -1,6 +1,7 @@
 #ifndef CLIARGS_H
 #define CLIARGS_H
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,10 @@ struct CliOptions {
     QString file;        // the command's FILE, "-" for standard input or output
     QString port;        // empty: the first listed port
     QString backupDir;   // empty: the window's backup folder
+    QString ledgerFile;    // empty: kovrim.sqlite in the operator's folder
+    QString operatorName;  // empty: the login name
+    QDate from;            // ledger-export: first day kept
+    QDate to;              // ledger-export: last day kept
     int waitSeconds = 10;
     int toleranceMinutes = 2;  // clock-set --check: a drift beyond it exits 10
     bool json = false;

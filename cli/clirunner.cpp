@@ -12,6 +12,7 @@
 #include "cli/clisignals.h"
 #include "cli/cliwait.h"
 #include "cli/portlock.h"
+#include "ledger/ledger.h"
 #include "link/readerjob.h"
 #include "link/readersession.h"
 
@@ -41,7 +42,10 @@ CliRunner::~CliRunner() = default;
 
 int CliRunner::run()
 {
-    const int status = dispatch();
+    int status = ledgerOpen();
+    if (status == CliExit::Done)
+        status = dispatch();
+    ledgerRecord(status);
     // The port is closed and the engine stopped before the result goes out.
     m_session.reset();
     return m_out.finish(m_options.command, m_port, status);
@@ -68,6 +72,12 @@ int CliRunner::dispatch()
         return m_options.check ? clockCheck() : clockSet();
     if (command == QLatin1String("badge-read"))
         return badgeRead();
+    if (command == QLatin1String("ledger-export"))
+        return ledgerExport();
+    if (command == QLatin1String("ledger-verify"))
+        return ledgerVerify();
+    if (command == QLatin1String("ledger-pending"))
+        return ledgerPending();
     return CliExit::Usage;
 }
 
@@ -156,8 +166,14 @@ int CliRunner::runJob(ReaderJob &job)
     QObject::connect(&job, &ReaderJob::progress, &run, [this](const QString &name, int done, int total) {
         m_out.progress(name, done, total);
     });
-    QObject::connect(&job, &ReaderJob::outcomeLine, &run, [this](const QString &text) { m_out.summary(text); });
-    QObject::connect(&job, &ReaderJob::journal, &run, [this](const QString &text) { m_out.summary(text); });
+    QObject::connect(&job, &ReaderJob::outcomeLine, &run, [this](const QString &text) {
+        m_out.summary(text);
+        m_ledgerNotes << text;
+    });
+    QObject::connect(&job, &ReaderJob::journal, &run, [this](const QString &text) {
+        m_out.summary(text);
+        m_ledgerNotes << text;
+    });
     // Each step only in the detailed log (KOVRIM_CLI_LOG).
     QObject::connect(&job, &ReaderJob::stepLine, &run,
                      [](const QString &text) { qDebug("%s", qUtf8Printable(text)); });

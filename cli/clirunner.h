@@ -14,6 +14,7 @@ class CliOutput;
 class ConfigModel;
 struct ConfigChange;
 class ConfigSaveJob;
+class Ledger;
 class ReaderJob;
 class ReaderSession;
 
@@ -45,6 +46,15 @@ private:
     int clockSet();
     int clockCheck();
     int badgeRead();
+    int ledgerExport();
+    int ledgerVerify();
+    int ledgerPending();
+
+    // The ledger (cli/cliledger.cpp): opened before a command that writes
+    // to a reader, so that nothing is written unrecorded; the write's
+    // outcome recorded after it.
+    int ledgerOpen();
+    void ledgerRecord(int status);
 
     // 0 once the port is open, else the exit status (said why).
     int openPort();
@@ -85,6 +95,8 @@ private:
     ReaderJob *m_job = nullptr;            // the job under way
     std::function<void()> m_stopWaiting;   // ends a wait that is no job's
     QString m_pending;
+    std::unique_ptr<Ledger> m_ledger;
+    QStringList m_ledgerNotes;  // the jobs' outcome and journal lines
 };
 
 #endif

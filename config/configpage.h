@@ -27,6 +27,8 @@ public:
                const QString &startFolder);
 
     ConfigModel &model() { return m_model; }
+    // The write, for those who follow its runs (the ledger).
+    const ConfigSaveJob &saveJob() const { return m_save; }
     // A load or a save of the configuration runs.
     bool isBusy() const
     {

@@ -11,11 +11,14 @@ export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
 # Each precompiled header (100 to 200 MB) hashed once per build, not once
 # per file that uses it.
 export CCACHE_INODECACHE="${CCACHE_INODECACHE:-true}"
-# qttranslations5-l10n: Qt's standard buttons and dialogs in French.
-BUILD_PACKAGES="cmake make g++ ccache qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev fonts-dejavu-core qttranslations5-l10n"
+# qttranslations5-l10n: Qt's standard buttons and dialogs in French;
+# libqt5sql5-sqlite: the ledger's database driver.
+BUILD_PACKAGES="cmake make g++ ccache qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5sql5-sqlite fonts-dejavu-core qttranslations5-l10n"
 # Only the tests need these (ansible-core: the Ansible collection driven by
-# ansible-playbook); installed without their recommended packages.
-TEST_PACKAGES="ansible-core"
+# ansible-playbook; sqlite3: the ledger's tests alter a row behind its back;
+# poppler-utils: they read the closing's PDF back as text); installed
+# without their recommended packages.
+TEST_PACKAGES="ansible-core sqlite3 poppler-utils"
 
 missing_packages() {
     local pkg

@@ -34,6 +34,8 @@ public:
     void clockSet();
     void outputTest(const QString &name, const char *id);
     void firmwareFile();
+    // The clock setting, for those who follow its runs (the ledger).
+    const ClockJob &clockJob() const { return m_clock; }
 
     // Answers to the page's requests, by operation.
     void CoupleurBlockResultProcess(const ReaderAnswer &reply);

@@ -142,11 +142,11 @@ private slots:
     {
         auto *tabs = window->findChild<QTabWidget *>("ONG_Main");
         const QStringList titles{"Clé/Carte", "Liste noire", "Lecteur", "Firmware",
-                                 "Configuration", "Debug", "Tests", "Expert"};
+                                 "Configuration", "Debug", "Tests", "Expert", "Historique"};
         QCOMPARE(tabs->count(), titles.size());
         for (int i = 0; i < titles.size(); ++i) {
             QCOMPARE(tabs->tabText(i), titles.at(i));
-            QCOMPARE(tabs->isTabEnabled(i), i < 6);
+            QCOMPARE(tabs->isTabEnabled(i), i < 6 || i > 7);
         }
         QCOMPARE(tabs->currentIndex(), 0);
     }
