@@ -349,8 +349,12 @@ private slots:
         const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
         QCOMPARE(object.value("outcome").toString(), QString("partial"));
         QVERIFY(object.value("partial").toArray().contains("3.0.1"));
+        // The write in flight when the link went is named too, whether or
+        // not its answer got out before the unplug.
+        QVERIFY(object.value("partial").toArray().contains("3.4.0"));
         QCOMPARE(object.value("pending").toInt(), object.value("partial").toArray().size());
-        QCOMPARE(object.value("written").toInt(), 1);
+        const int written = object.value("written").toInt();
+        QVERIFY2(written == 1 || written == 2, qPrintable(json.out));
     }
 
     // A file with lines the parameters cannot take is refused whole: exit
