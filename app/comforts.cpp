@@ -9,10 +9,10 @@
 #include <QStatusBar>
 #include <QTreeWidget>
 
-#include "app/appsettings.h"
-#include "app/journal.h"
+#include "core/appsettings.h"
+#include "core/journal.h"
 #include "app/mainwindow.h"
-#include "app/portlist.h"
+#include "core/portlist.h"
 #include "ui_mainwindow.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/appsettings.h"
+#include "core/appsettings.h"
 #include "app/mainwindow.h"
 #include "app/qtfrench.h"
 

@@ -16,10 +16,10 @@
 
 #include "link/commands.h"
 
-#include "app/appsettings.h"
-#include "app/journal.h"
+#include "core/appsettings.h"
+#include "core/journal.h"
 #include "app/keyboard.h"
-#include "app/portlist.h"
+#include "core/portlist.h"
 #include "badge/badgepage.h"
 #include "blacklist/blacklistpage.h"
 #include "config/configpage.h"

@@ -10,7 +10,7 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 
-#include "app/pollanswer.h"
+#include "core/pollanswer.h"
 #include "badge/badgerecord.h"
 #include "badge/transaction.h"
 #include "link/commands.h"

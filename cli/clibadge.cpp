@@ -4,7 +4,7 @@
 #include <QJsonObject>
 #include <QTimer>
 
-#include "app/pollanswer.h"
+#include "core/pollanswer.h"
 #include "badge/badgerecord.h"
 #include "cli/cliexit.h"
 #include "cli/clioutput.h"

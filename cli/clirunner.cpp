@@ -6,7 +6,7 @@
 #include <csignal>
 #include <unistd.h>
 
-#include "app/portlist.h"
+#include "core/portlist.h"
 #include "cli/cliexit.h"
 #include "cli/clioutput.h"
 #include "cli/clisignals.h"

@@ -3,7 +3,7 @@
 #include <QJsonObject>
 #include <cstdlib>
 
-#include "app/portlist.h"
+#include "core/portlist.h"
 #include "blacklist/blacklistcheck.h"
 #include "blacklist/blacklistjobs.h"
 #include "blacklist/blacklisttext.h"

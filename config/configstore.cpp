@@ -5,7 +5,7 @@
 #include <QFile>
 #include <algorithm>
 
-#include "app/appsettings.h"
+#include "core/appsettings.h"
 #include "config/configmodel.h"
 #include "util/textfile.h"
 

@@ -1,6 +1,6 @@
 // The poll answer reader on arbitrary text: the detail is at most three
 // characters and the flags are only set by a '1'.
-#include "app/pollanswer.h"
+#include "core/pollanswer.h"
 #include "fuzz/fuzzcheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

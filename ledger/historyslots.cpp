@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QStatusBar>
 
-#include "app/journal.h"
+#include "core/journal.h"
 #include "app/mainwindow.h"
 #include "blacklist/blacklistpage.h"
 #include "badge/badgepage.h"

@@ -14,7 +14,7 @@
 #include <QThread>
 #include <QVariant>
 
-#include "app/appsettings.h"
+#include "core/appsettings.h"
 
 namespace {
 const QString FileName = QStringLiteral("kovrim.sqlite");

@@ -6,7 +6,7 @@
 #include <QJsonObject>
 #include <QMap>
 
-#include "app/appsettings.h"
+#include "core/appsettings.h"
 #include "ledger/ledger.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "app/appsettings.h"
-#include "app/journal.h"
-#include "app/portlist.h"
+#include "core/appsettings.h"
+#include "core/journal.h"
+#include "core/portlist.h"
 #include "tests/support/windowfixture.h"
 
 namespace {

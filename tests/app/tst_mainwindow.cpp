@@ -6,8 +6,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include "app/pollanswer.h"
-#include "app/portlist.h"
+#include "core/pollanswer.h"
+#include "core/portlist.h"
 #include "link/commands.h"
 #include "tests/support/windowfixture.h"
 

@@ -1,4 +1,4 @@
-#include "app/portlist.h"
+#include "core/portlist.h"
 
 #include <QCoreApplication>
 #include <QSerialPortInfo>

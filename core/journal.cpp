@@ -1,4 +1,4 @@
-#include "app/journal.h"
+#include "core/journal.h"
 
 #include "util/textfile.h"
 

@@ -1,4 +1,4 @@
-#include "app/pollanswer.h"
+#include "core/pollanswer.h"
 
 namespace {
 constexpr int PosSupport = 1;
