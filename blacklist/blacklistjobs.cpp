@@ -7,6 +7,7 @@
 
 #include "blacklist/blacklisttext.h"
 #include "link/commands.h"
+#include "link/readeridentity.h"
 #include "link/readersession.h"
 #include "util/textutil.h"
 
@@ -36,15 +37,16 @@ BlackListWriteJob::BlackListWriteJob(ReaderSession &session, QObject *parent)
 }
 
 namespace {
-const QString IdentityIds[] = {QStringLiteral("3.0.0"), QStringLiteral("3.0.2")};
-constexpr int IdentityCount = 2;
-
-QString IdentityText(const QStringList &values)
+// The identity as read, a refused part empty: a reader that does not know
+// its identity still has a list to keep, and stays itself while it answers
+// the same.
+ReaderIdentity IdentityOf(const QStringList &values)
 {
-    QStringList shown;
-    for (const QString &value : values)
-        shown << (value.isEmpty() ? QStringLiteral("?") : value);
-    return shown.join(QLatin1Char('/'));
+    ReaderIdentity identity;
+    const QStringList ids = ReaderIdentity::Identifiers();
+    for (int i = 0; i < ids.size(); ++i)
+        identity.take(ids.at(i), !values.value(i).isEmpty(), values.value(i));
+    return identity;
 }
 
 // Who an entry names, for an entry given without its row.
@@ -73,7 +75,7 @@ void BlackListWriteJob::setEntries(const QStringList &entries)
 
 QString BlackListWriteJob::readerIdentity() const
 {
-    return IdentityText(m_identity);
+    return IdentityOf(m_identity).text();
 }
 
 QString BlackListWriteJob::phaseName() const
@@ -132,10 +134,8 @@ void BlackListWriteJob::sendStep(const ChainRequest &request, const QString &nam
 
 void BlackListWriteJob::sendIdentityRead()
 {
-    const QString &identifier = IdentityIds[m_identityRead.size()];
-    sendStep(ChainRequest{Cmd::FamilyValue, Cmd::ValueGet, identifier, ARG_CONFIG_GET_RESULT,
-                          CmdTimeout::ValueGet},
-             tr("Lecture de %1").arg(identifier));
+    const QString identifier = ReaderIdentity::Identifiers().at(m_identityRead.size());
+    sendStep(ReaderIdentity::ReadRequest(identifier), tr("Lecture de %1").arg(identifier));
 }
 
 void BlackListWriteJob::sendGet(int position, const QString &phase)
@@ -199,8 +199,6 @@ void BlackListWriteJob::answer(unsigned int code, const ReaderAnswer &answer)
     }
 }
 
-// A reader that does not know its identity still has a list to keep: its
-// value is left empty ("?").
 void BlackListWriteJob::identityAnswered(const ReaderAnswer &answer)
 {
     if (!answer.answered) {
@@ -209,7 +207,7 @@ void BlackListWriteJob::identityAnswered(const ReaderAnswer &answer)
         return;
     }
     m_identityRead << (answer.accepted() ? answer.text : QString());
-    if (m_identityRead.size() < IdentityCount) {
+    if (m_identityRead.size() < ReaderIdentity::Identifiers().size()) {
         sendIdentityRead();
         return;
     }
@@ -220,8 +218,7 @@ void BlackListWriteJob::identityAnswered(const ReaderAnswer &answer)
         return;
     }
     if (m_identityRead != m_identity) {
-        const QString changed = tr("Le lecteur a changé (%1 -> %2) : relire")
-                                    .arg(IdentityText(m_identity), IdentityText(m_identityRead));
+        const QString changed = ReaderChangedText(IdentityOf(m_identity), IdentityOf(m_identityRead));
         failure(changed);
         endUnchanged(JobOutcome::Refused, changed);
         return;
