@@ -14,6 +14,9 @@
 #include <QThread>
 #include <QVariant>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "core/appsettings.h"
 
 namespace {
@@ -291,6 +294,9 @@ QString Ledger::OperatorName(const QString &setting)
         if (!login.isEmpty())
             return login;
     }
+    // A service or a root shell may set none of them: the account's name.
+    if (const passwd *account = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(account->pw_name);
     return QStringLiteral("inconnu");
 }
 
