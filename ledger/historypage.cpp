@@ -214,6 +214,8 @@ void HistoryPage::refresh()
     query.exec();
     m_model->forget();
     m_model->setQuery(query);
+    // Dates, UIDs and amounts whole: the columns fit the rows fetched so far.
+    ui->TABLE_History->resizeColumnsToContents();
     m_totals = m_view.totals(filter());
     showTotals();
 }
