@@ -28,6 +28,8 @@ if [ $sanitize = 1 ]; then
     # The first suite runs the full soak. This run looks for memory faults,
     # and a shorter soak still goes through every fault rate.
     export KOVRIM_SOAK_SECONDS="${KOVRIM_SOAK_SECONDS:-40}"
+    # Likewise the badge operators' random sessions: fewer, same seed.
+    export KOVRIM_BADGE_MODEL_SECONDS="${KOVRIM_BADGE_MODEL_SECONDS:-20}"
     # Under the sanitizers the window tests keep a core busy: one job more
     # than the two cores fills the waits of the others.
     jobs="${KOVRIM_TEST_JOBS:-3}"
