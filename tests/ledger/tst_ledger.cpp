@@ -39,9 +39,9 @@ LedgerMoneyOperation Money(const QString &kind, qint64 cents, const QString &uid
     return operation;
 }
 
-int WriterMain(const QString &spec)
+int WriterMain(const QString &order)
 {
-    const QStringList parts = spec.split(QLatin1Char('|'));
+    const QStringList parts = order.split(QLatin1Char('|'));
     Ledger ledger(parts.value(0));
     ledger.setBusyTimeoutMs(20000);
     ledger.setContext({QStringLiteral("écrivain-%1").arg(getpid()), {}, {}, {}});
