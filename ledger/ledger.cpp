@@ -22,7 +22,6 @@
 namespace {
 const QString FileName = QStringLiteral("kovrim.sqlite");
 const QString Damaged = QStringLiteral("historique endommagé");
-const QByteArray SqliteMagic("SQLite format 3\0", 16);
 const QString TimeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ");
 // A reason or a detail longer than this is cut: a reader's text or a
 // hand-typed reason never grows the file without end.
@@ -338,15 +337,11 @@ bool Ledger::open()
         m_error = QStringLiteral("dossier %1 impossible à créer").arg(info.absolutePath());
         return false;
     }
-    // Not a database at all: SQLite would take the file for an empty one
-    // only if it is empty, and refuse it otherwise; either way it is kept.
-    QFile file(m_path);
-    if (file.exists() && file.size() > 0 && file.open(QIODevice::ReadOnly)) {
-        const QByteArray head = file.read(SqliteMagic.size());
-        file.close();
-        if (head != SqliteMagic && !setAside(QStringLiteral("pas une base")))
-            return false;
-    }
+    // A file that is not a database is refused by SQLite at the first
+    // read (SQLITE_NOTADB), before anything is written, and set aside
+    // below. It is never opened here by hand: closing any other descriptor
+    // of the file drops every lock this process holds on it, and another
+    // process would then take the live journal for an orphan and delete it.
     if (openFile())
         return true;
     if (m_error != Damaged)
