@@ -6,6 +6,7 @@
 
 #include "blacklist/blacklisttext.h"
 #include "util/textfile.h"
+#include "util/textutil.h"
 
 using namespace BlackList;
 
@@ -233,33 +234,18 @@ QString CsvRows(const QString &text, QList<QStringList> *rows)
     }
     return QString();
 }
-
-QString CsvField(const QString &cell)
-{
-    for (const QChar c : cell) {
-        if (c == QLatin1Char(';') || c == Quote || IsLineEnd(c)) {
-            QString quoted = cell;
-            quoted.replace(Quote, QStringLiteral("\"\""));
-            return Quote + quoted + Quote;
-        }
-    }
-    return cell;
-}
 }
 
 QByteArray BlackListCsvContent(const QList<QStringList> &rows)
 {
-    const QString lineEnd = QStringLiteral("\r\n");
-    QString text = QString::fromLatin1(BlackListCsv::Header) + lineEnd;
+    QList<QStringList> lines{QString::fromLatin1(BlackListCsv::Header).split(QLatin1Char(';'))};
     for (const QStringList &cells : rows) {
-        for (int column = 0; column < ColumnCount; ++column) {
-            if (column > 0)
-                text += QLatin1Char(';');
-            text += CsvField(cells.value(column));
-        }
-        text += lineEnd;
+        QStringList line;
+        for (int column = 0; column < ColumnCount; ++column)
+            line << cells.value(column);
+        lines << line;
     }
-    return QByteArray(Utf8Bom) + text.toUtf8();
+    return CsvContent(lines);
 }
 
 bool BlackListCsvParse(const QByteArray &content, QList<QStringList> *rows, QString *reason)

@@ -3,24 +3,19 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace {
-const char Utf8Bom[] = "\xEF\xBB\xBF";
+#include "util/textutil.h"
 
+namespace {
 QString Euros(const std::optional<qint64> &cents)
 {
     return cents ? LedgerAmountText(*cents).replace(QLatin1Char('.'), QLatin1Char(',')) : QString();
 }
 
-QString CsvField(QString cell)
+// A spreadsheet would run a cell starting so as a formula.
+QString FormulaGuarded(QString cell)
 {
     if (!cell.isEmpty() && QStringLiteral("=+-@").contains(cell.at(0)))
         cell.prepend(QLatin1Char('\''));
-    for (const QChar c : cell) {
-        if (c == QLatin1Char(';') || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            cell.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            return QLatin1Char('"') + cell + QLatin1Char('"');
-        }
-    }
     return cell;
 }
 
@@ -67,15 +62,14 @@ QStringList LedgerRowCells(const LedgerEntry &row)
 
 QByteArray LedgerCsvContent(const QList<LedgerEntry> &rows)
 {
-    const QString lineEnd = QStringLiteral("\r\n");
-    QString text = LedgerColumnTitles().join(QLatin1Char(';')) + lineEnd;
+    QList<QStringList> lines{LedgerColumnTitles()};
     for (const LedgerEntry &row : rows) {
-        QStringList fields;
+        QStringList cells;
         for (const QString &cell : LedgerRowCells(row))
-            fields << CsvField(cell);
-        text += fields.join(QLatin1Char(';')) + lineEnd;
+            cells << FormulaGuarded(cell);
+        lines << cells;
     }
-    return QByteArray(Utf8Bom) + text.toUtf8();
+    return CsvContent(lines);
 }
 
 QByteArray LedgerJsonLines(const QList<LedgerEntry> &rows)

@@ -284,3 +284,33 @@ bool IsAsciiDigits(const QString &text)
             return false;
     return true;
 }
+
+namespace {
+QString CsvField(const QString &cell)
+{
+    const QChar quote = QLatin1Char('"');
+    for (const QChar c : cell) {
+        if (c == QLatin1Char(';') || c == quote || c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            QString quoted = cell;
+            quoted.replace(quote, QStringLiteral("\"\""));
+            return quote + quoted + quote;
+        }
+    }
+    return cell;
+}
+}
+
+QByteArray CsvContent(const QList<QStringList> &lines)
+{
+    const QString lineEnd = QStringLiteral("\r\n");
+    QString text;
+    for (const QStringList &cells : lines) {
+        for (int column = 0; column < cells.size(); ++column) {
+            if (column > 0)
+                text += QLatin1Char(';');
+            text += CsvField(cells.at(column));
+        }
+        text += lineEnd;
+    }
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}

@@ -1,7 +1,10 @@
 #ifndef TEXTUTIL_H
 #define TEXTUTIL_H
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <cstdint>
 
@@ -33,5 +36,10 @@ quint8 StringField(char *out, std::size_t outSize, const char *text, char separa
 // out must hold maxLength + 1 characters.
 quint8 RecordValueGet(char *out, quint8 maxLength, const char *record, const char *key,
                       char separator, const char *defaultText);
+
+// The CSV text a spreadsheet opens as it is: UTF-8 with a byte order mark,
+// ";" between fields, CR LF line ends, a field quoted (quotes doubled) when
+// it holds ";", a quote, CR or LF. Each line's cells are written as given.
+QByteArray CsvContent(const QList<QStringList> &lines);
 
 #endif
